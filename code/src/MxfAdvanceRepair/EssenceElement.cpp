@@ -1,0 +1,81 @@
+#include "MxfAdvanceRepair/EssenceElement.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "StreamBuffer.h"
+
+namespace vexmend {
+
+namespace {
+
+// Item type, the key's thirteenth byte: picture items are video (05h
+// SDTI-CP picture, 15h GC picture, 18h GC compound), sound items audio
+// (06h SDTI-CP sound, 16h GC sound).
+bool KindOfItemType(uint8_t itemType, EssenceKind& kind)
+{
+    switch (itemType) {
+    case 0x05:
+    case 0x15:
+    case 0x18: kind = EssenceKind::Video; return true;
+    case 0x06:
+    case 0x16: kind = EssenceKind::Audio; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+BerLength DecodeBerLength(const uint8_t* bytes, uint64_t count)
+{
+    BerLength length;
+    if (count == 0) return length;
+    uint8_t first = bytes[0];
+    if (first < 0x80) {
+        length.value = first;
+        return length;
+    }
+    uint8_t following = first & 0x7F;
+    length.fieldSize = static_cast<uint8_t>(following + 1);
+    if (count < static_cast<uint64_t>(following) + 1 || following > 8) return length;
+    if (following == 0) {  // indefinite form
+        length.fieldSize = 1;
+        return length;
+    }
+    uint64_t value = 0;
+    for (uint8_t i = 1; i <= following; ++i) value = (value << 8) | bytes[i];
+    if (value > 0x7FFFFFFFFFFFFFFFull) return length;
+    length.value = value;
+    return length;
+}
+
+EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count)
+{
+    EssenceSample sample;
+    if (count < kMinimumElementHeader) return sample;
+    // A fixed-size compare: the compiler turns it into two word compares, so
+    // most positions are rejected at once.
+    if (std::memcmp(bytes, kEssenceKeyPrefix, sizeof kEssenceKeyPrefix) != 0) return sample;
+    EssenceKind kind;
+    if (!KindOfItemType(bytes[12], kind)) return sample;
+    BerLength length = DecodeBerLength(bytes + 16, count - 16);
+    if (length.value == 0) return sample;
+    sample.found = 1;
+    sample.size = length.value;
+    sample.offset = 16 + static_cast<uint64_t>(length.fieldSize);
+    sample.kind = kind;
+    return sample;
+}
+
+EssenceSample ReadEssenceElement(StreamBuffer& reader)
+{
+    if (!reader.Require(std::min(reader.Remaining(), kLookAhead))) return EssenceSample();
+    EssenceSample sample = MatchEssenceKey(
+        reader.Data(), static_cast<uint64_t>(static_cast<int64_t>(reader.Available())));
+    if (sample.size == 0) return EssenceSample();
+    reader.Skip(sample.offset);
+    sample.offset = reader.Position();
+    return sample;
+}
+
+}  // namespace vexmend

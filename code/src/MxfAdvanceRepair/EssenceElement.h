@@ -1,0 +1,53 @@
+// Recognition of generic-container essence elements: a 16-byte key with the
+// essence element prefix, a picture or sound item type, and a BER length.
+#pragma once
+
+#include <cstdint>
+
+namespace vexmend {
+
+class StreamBuffer;
+
+enum class EssenceKind : uint32_t { Video = 0, Audio = 1 };
+
+// One recognised essence element; all zero when nothing was recognised.
+struct EssenceSample {
+    uint8_t found = 0;
+    // Length of the value as its length field states it; never 0 when found.
+    uint64_t size = 0;
+    // Absolute offset of the value's first byte (from ReadEssenceElement and
+    // in the tables), or the key and length field's size (from MatchEssenceKey).
+    uint64_t offset = 0;
+    EssenceKind kind = EssenceKind::Video;
+};
+
+struct BerLength {
+    uint64_t value = 0;     // 0: no usable length
+    uint8_t fieldSize = 1;  // bytes taken by the length field
+};
+
+// Bytes 1 to 12 of every essence element key.
+constexpr uint8_t kEssenceKeyPrefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
+                                           0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
+
+// Size of a key plus the shortest length field.
+constexpr uint64_t kMinimumElementHeader = 17;
+
+// Decodes a BER length field from at most `count` (and at most 9) bytes.
+// Short form, long form of 1 to 8 bytes up to 7FFFFFFFFFFFFFFFh; the
+// indefinite form and anything cut off or larger give value 0.
+BerLength DecodeBerLength(const uint8_t* bytes, uint64_t count);
+
+// Tells whether an essence element's key and length start at `bytes`,
+// reading at most `count` bytes.
+EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count);
+
+// MatchEssenceKey at the reader's current byte, with up to 4 MiB of
+// look-ahead. A recognised element leaves the reader at its value's first
+// byte and gets that byte's absolute offset; otherwise the reader stays put.
+EssenceSample ReadEssenceElement(StreamBuffer& reader);
+
+// Look-ahead that the scan asks of the reader at each position.
+constexpr uint64_t kLookAhead = 0x400000;
+
+}  // namespace vexmend

@@ -1,0 +1,116 @@
+// The advance-repair engine: scans a damaged MXF file for essence elements
+// and has the encoder wrap the frames it finds again, guided by a healthy
+// sample file from the same device.
+#pragma once
+
+#include <Poco/FileStream.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LogSink.h"
+#include "MxfAdvanceRepair/EssenceElement.h"
+
+namespace vexmend {
+
+class StreamBuffer;
+
+struct MxfAdvanceRepairOptions {
+    // Encoder program (UTF-8); empty means "ffmpeg.exe" beside the host.
+    std::string encoderPath;
+    // Seconds the merge's encoder may run before it is killed.
+    int64_t mergeTimeLimitSeconds = 60;
+};
+
+class MxfAdvanceRepair final {
+public:
+    MxfAdvanceRepair();
+    explicit MxfAdvanceRepair(const MxfAdvanceRepairOptions& options);
+    ~MxfAdvanceRepair();
+
+    MxfAdvanceRepair(const MxfAdvanceRepair&) = delete;
+    MxfAdvanceRepair& operator=(const MxfAdvanceRepair&) = delete;
+
+    // The five operations the manager drives, in this order.
+    virtual void SetLogger(LogSink* logger);
+    virtual void SetVideoPath(const std::wstring& videoPath, const std::wstring& samplePath);
+    virtual int32_t Repair();
+    virtual std::wstring GetRepairedVideo(const std::wstring& videoPath,
+                                          const std::wstring& outputDir);
+    virtual void Close();
+
+    // 0 when `command` names an existing file or folder, else -1 (logged).
+    int32_t CheckCommandExists(const std::string& command);
+
+    // Probes the sample when its path changed; 0, or -1 when the probe failed.
+    int AnalyzeSampleVideo();
+    int32_t AnalyzeAudioCodecInfo();
+
+    // Has the encoder wrap the data files into `outputPath`: 0 when it ran,
+    // -1 when it cannot be used, -2 when it could not be stopped.
+    int32_t MergeAudioVideo(std::string videoDataPath, std::string audioDataPath,
+                            std::string outputPath);
+
+    // The encoder's arguments for a merge, without the program.
+    std::vector<std::string> MergeArguments(const std::string& videoDataPath,
+                                            const std::string& audioDataPath,
+                                            const std::string& outputPath) const;
+
+    void ReportScanResult();
+
+    // What the engine knows; for the host's tests and tools.
+    const std::vector<EssenceSample>& VideoSamples() const { return videoSamples; }
+    const std::vector<EssenceSample>& AudioSamples() const { return audioSamples; }
+    const std::vector<std::string>& AudioArgs() const { return audioArgs; }
+    double FrameRate() const { return frameRate; }
+    uint32_t AudioStreamCount() const { return audioStreamCount; }
+    bool SampleChanged() const { return sampleChanged; }
+    const std::wstring& VideoPath() const { return videoPath; }
+    const std::wstring& SamplePath() const { return samplePath; }
+    const std::string& EncoderPath() const { return encoderPath; }
+    int64_t VideoFileSize() const { return videoFileSize; }
+
+private:
+    std::shared_ptr<StreamBuffer> OpenVideoFile();
+    // Writes a record when a log sink is set.
+    template <typename Value>
+    void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
+
+    int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
+    void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer);
+
+    LogSink* logger = nullptr;
+    int64_t videoFileSize = 0;
+    std::wstring videoPath;
+    std::wstring samplePath;
+    std::vector<std::string> audioArgs;
+    double frameRate = 30.0;
+    bool sampleChanged = false;
+    std::vector<EssenceSample> videoSamples;
+    std::vector<EssenceSample> audioSamples;
+    std::shared_ptr<Poco::FileInputStream> videoStream;
+    uint64_t readerStartOffset = 0;
+    uint32_t readerBufferSize = 0x2000000;
+    std::string encoderPath;
+    uint32_t encoderProcessId = 0;
+    uint32_t audioStreamCount = 0;
+    int64_t mergeTimeLimitSeconds = 60;
+};
+
+template <typename Value>
+void MxfAdvanceRepair::Log(LogLevel level, int32_t line, const std::string& message,
+                           const Value& value)
+{
+    if (logger != nullptr) logger->Write(level, line, message, value);
+}
+
+// Where the engine writes its result and intermediate files for `videoPath`.
+// The empty text when the paths cannot be worked out.
+std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& target);
+
+// Removes the file if it exists; never fails.
+void DeleteFileIfExists(const std::string& path);
+
+}  // namespace vexmend

@@ -1,0 +1,81 @@
+// The advance repair: the engine scans the damaged file and builds a new one,
+// which is then moved to the caller's output path.
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
+#include "EncoderLocation.h"
+#include "TextConvert.h"
+#include "VideoRepairManager/VideoRepairManager.h"
+
+namespace vexmend {
+
+int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* samplePath,
+                                          const char* outputPath)
+{
+    if (damagedPath == nullptr || samplePath == nullptr) return ResultMissingPath;
+    ensureTempDir();
+
+    std::wstring damaged = Utf8ToWide(damagedPath);
+    std::wstring sample = Utf8ToWide(samplePath);
+    ReplaceAll(damaged, L"\\", L"/");
+    ReplaceAll(sample, L"\\", L"/");
+    logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Start repair:", damagedPath);
+    logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Sample video:", samplePath);
+
+    // Without an output path the repaired file could go nowhere.
+    if (outputPath == nullptr || *outputPath == '\0') {
+        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output path is empty",
+                       "VideoRepairManager::AdvanceRepair");
+        return ResultAdvanceFailed;
+    }
+
+    std::wstring resultFolder = tempDir;
+    ReplaceAll(resultFolder, L"\\", L"/");
+    resultFolder = resultFolder.empty() ? L"AdvanceRepairedVideo"
+                                        : resultFolder + L"/AdvanceRepairedVideo";
+    Poco::File resultFolderEntry(WideToNarrow(resultFolder));
+    if (!resultFolderEntry.exists()) resultFolderEntry.createDirectory();
+
+    if (!engine) {
+        logSink->Write(LogLevel::Debug, __LINE__, "Repair error.",
+                       "VideoRepairManager::AdvanceRepair");
+        return ResultAdvanceFailed;
+    }
+    engine->SetLogger(logSink.get());
+    engine->SetVideoPath(damaged, sample);
+    logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start advanced repair ",
+                   WideToNarrow(damaged));
+    int32_t repaired = engine->Repair();
+    if (repaired != 0) {
+        logSink->Write(LogLevel::Error, 0, "Repair Failed, return ", repaired);
+        return ResultAdvanceFailed;
+    }
+
+    logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start GetRepairedVideo ",
+                   WideToNarrow(damaged));
+    const std::string result = WideToNarrow(engine->GetRepairedVideo(damaged, resultFolder));
+    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance temp out file:",
+                   result);
+
+    Poco::File outputFolder(Poco::Path(outputPath).parent());
+    if (!outputFolder.exists()) outputFolder.createDirectories();
+
+    if (result.empty() || !Poco::File(result).exists()) {
+        logSink->Write(LogLevel::Error, __LINE__, "Advance Repair failed",
+                       "VideoRepairManager::AdvanceRepair");
+        return ResultAdvanceFailed;
+    }
+    try {
+        Poco::File(result).copyTo(Poco::Path(outputPath).toString());
+        Poco::File(result).remove();
+    } catch (...) {
+        // The repair has succeeded; the result may stay in the work folder.
+    }
+    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance out file:",
+                   outputPath);
+    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance file:",
+                   "VideoRepairManager::AdvanceRepair");
+    return ResultOk;
+}
+
+}  // namespace vexmend

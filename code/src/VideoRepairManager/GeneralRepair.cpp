@@ -1,0 +1,120 @@
+// The general repair: the encoder rewraps the damaged file with stream copy.
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
+#include <vector>
+
+#include "TextConvert.h"
+#include "VideoRepairManager/VideoRepairManager.h"
+
+namespace vexmend {
+
+namespace {
+
+// Folder under the work folder; bare name in the current folder when the
+// work folder is empty.
+std::wstring WorkSubfolder(const std::wstring& name)
+{
+    return tempDir.empty() ? name : tempDir + L"/" + name;
+}
+
+void CreateParentFolder(const std::string& path)
+{
+    Poco::File parent(Poco::Path(path).parent());
+    if (!parent.exists()) parent.createDirectories();
+}
+
+}  // namespace
+
+int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* outputPath)
+{
+    if (inputPath == nullptr) return ResultNoInput;
+    logSink->Write(LogLevel::Debug, __LINE__, "Start", "VideoRepairManager::GeneralRepair");
+    ensureTempDir();
+    if (*inputPath == '\0') return ResultNoInput;
+    logSink->Write(LogLevel::Debug, __LINE__, "[GeneralRepair] Start repair:", inputPath);
+
+    const std::wstring repairFolder = WorkSubfolder(L"RepairedVideo");
+    try {
+        Poco::File folder(WideToNarrow(repairFolder));
+        if (!folder.exists()) folder.createDirectories();
+    } catch (...) {
+        logSink->Write(LogLevel::Error, __LINE__, "Create repair dir failed",
+                       "VideoRepairManager::GeneralRepair");
+        return ResultRepairDirFailed;
+    }
+
+    if (outputPath == nullptr || *outputPath == '\0') {
+        logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output path is empty",
+                       "VideoRepairManager::GeneralRepair");
+        return ResultNoOutput;
+    }
+    CreateParentFolder(outputPath);
+
+    // The encoder tells containers apart by extension: a raw recorder file
+    // (rsv, klv) is shown to it as an mxf copy. A file of that name beside the
+    // input is never touched; the copy then goes to the repair folder.
+    Poco::Path input(inputPath);
+    std::string copyPath;
+    if (input.getExtension() == "rsv" || input.getExtension() == "klv") {
+        input.setExtension("mxf");
+        if (Poco::File(input).exists()) {
+            input = Poco::Path(WideToNarrow(repairFolder)).makeDirectory().setFileName(input.getFileName());
+        }
+        copyPath = input.toString();
+        try {
+            Poco::File(inputPath).copyTo(copyPath);
+        } catch (...) {
+            // The encoder is still given the mxf name; it finds no file there.
+        }
+    }
+    const std::wstring encoderInput = Utf8ToWide(input.toString());
+    const std::wstring encoderOutput = Utf8ToWide(outputPath);
+
+    int32_t encoderResult = FfmpegRepair(encoderInput, encoderOutput);
+
+    if (!copyPath.empty()) {
+        try {
+            Poco::File copy(copyPath);
+            if (copy.exists()) copy.remove();
+        } catch (...) {
+        }
+    }
+
+    if (Poco::File(outputPath).exists()) {
+        logSink->Write(LogLevel::Debug, __LINE__, "GeneralRepair Completed,general out file:",
+                       encoderOutput);
+        return encoderResult < 0 ? ResultNoOutput : ResultOk;
+    }
+    logSink->Write(LogLevel::Error, __LINE__, "GeneralRepair ffmpeg not generate repairedVideo",
+                   "VideoRepairManager::GeneralRepair");
+    return ResultNoOutput;
+}
+
+int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::wstring& output)
+{
+    if (!Poco::File(WideToNarrow(encoderPath)).exists()) return ResultEncoderNotStarted;
+
+    const std::wstring commandLine =
+        encoderPath + L" -y -i " + L"\"" + input + L"\"" + L" -codec copy " + L"\"" + output + L"\"";
+    // The platform may change the buffer while it parses the line.
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+
+    encoderProcess = platform::ProcessInformation();
+    bool started = platform::StartHiddenProcess(buffer.data(), encoderProcess);
+    if (started) platform::WaitForProcess(encoderProcess);
+    {
+        std::lock_guard<std::mutex> guard(processLock);
+        if (encoderProcess.thread != nullptr && encoderProcess.process != nullptr) {
+            platform::CloseProcessHandles(encoderProcess);
+            encoderProcess = platform::ProcessInformation();
+        }
+    }
+    if (!started) return ResultEncoderNotStarted;
+    logSink->Write(LogLevel::Debug, __LINE__, "ffmpeg Repair completed.",
+                   "VideoRepairManager::FfmpegRepair");
+    return 0;
+}
+
+}  // namespace vexmend

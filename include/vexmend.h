@@ -1,0 +1,70 @@
+/*
+ * vexmend: repair of damaged MXF video files.
+ *
+ * The whole public interface of the library. All texts are NUL-terminated
+ * UTF-8 strings owned by the caller; the library copies what it needs and
+ * keeps no pointer to them after a call returns. Calls must not overlap.
+ */
+#ifndef VEXMEND_H
+#define VEXMEND_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(VEXMEND_BUILDING)
+#define VEXMEND_API __declspec(dllexport)
+#else
+#define VEXMEND_API __declspec(dllimport)
+#endif
+#else
+#define VEXMEND_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result codes. No other value is returned. */
+#define VEXMEND_OK 0                  /* success */
+#define VEXMEND_NO_MANAGER (-1)       /* a repair was asked for before QorMxfInit */
+#define VEXMEND_INIT_FAILED (-2050)   /* the log or the repair engine could not be made */
+#define VEXMEND_NO_INPUT (-2051)      /* general repair: input path null or empty */
+#define VEXMEND_REPAIR_DIR_FAILED (-2052) /* general repair: work folder unusable */
+#define VEXMEND_NO_OUTPUT (-2054)     /* general repair: the encoder produced no output */
+#define VEXMEND_MISSING_PATH (-2055)  /* advance repair: damaged or sample path null */
+#define VEXMEND_ADVANCE_FAILED (-2056) /* advance repair: scan failed or no result */
+
+/*
+ * Creates the library's repair manager on the first call and (re)initialises
+ * it: the log file "QorVideoRepair.log" goes to logFolder (the host program's
+ * folder when it is null or missing), repair output folders go under
+ * workFolder (a per-user temporary folder when it is null or cannot be made).
+ * `reserved` is ignored. Returns VEXMEND_OK or VEXMEND_INIT_FAILED.
+ */
+VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t reserved, const char* workFolder);
+
+/* Closes the engine's open files. The library stays usable afterwards. */
+VEXMEND_API void QorMxfDestroy(void);
+
+/*
+ * General repair: the encoder "ffmpeg.exe" beside the host executable rewraps
+ * inputPath with stream copy into outputPath. Returns VEXMEND_OK,
+ * VEXMEND_NO_MANAGER, VEXMEND_NO_INPUT, VEXMEND_REPAIR_DIR_FAILED or
+ * VEXMEND_NO_OUTPUT.
+ */
+VEXMEND_API int32_t QorMxfGeneralRepair(const char* inputPath, const char* outputPath);
+
+/*
+ * Advance repair: scans damagedPath for picture and sound essence elements and
+ * has the encoder wrap them again, with the audio coding and frame rate learnt
+ * from samplePath, a healthy file from the same device. Returns VEXMEND_OK,
+ * VEXMEND_NO_MANAGER, VEXMEND_MISSING_PATH or VEXMEND_ADVANCE_FAILED.
+ */
+VEXMEND_API int32_t QorMxfAdvanceRepair(const char* damagedPath, const char* samplePath,
+                                        const char* outputPath);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VEXMEND_H */
