@@ -1,0 +1,207 @@
+#include "support/TestSupport.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace vexmend::test {
+
+TempFolder::TempFolder()
+{
+    char pattern[] = "/tmp/vexmend-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+uint64_t HashFile(const std::string& path)
+{
+    uint64_t hash = 1469598103934665603ull;
+    for (uint8_t byte : ReadBytes(path)) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+int RunShell(const std::string& command, std::string* output)
+{
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
+    int status = pclose(pipe);
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void MakeMxf(const std::string& path, const MediaSpec& spec)
+{
+    std::ostringstream command;
+    command << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate="
+            << spec.rate;
+    for (int i = 0; i < spec.audioStreams; ++i) {
+        command << " -f lavfi -i sine=frequency=" << (440 + 110 * i)
+                << ":sample_rate=" << spec.sampleRate;
+    }
+    command << " -map 0:v";
+    for (int i = 0; i < spec.audioStreams; ++i) command << " -map " << (i + 1) << ":a";
+    command << " -frames:v " << spec.frames << " -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p"
+            << " -c:a " << spec.audioCodec << " -ac " << spec.channels << " -ar " << spec.sampleRate
+            << " -shortest -f mxf " << Quote(path);
+    std::string output;
+    if (RunShell(command.str(), &output) != 0) {
+        throw std::runtime_error("ffmpeg could not make " + path + ": " + output);
+    }
+}
+
+namespace {
+
+double ParseRate(const std::string& text)
+{
+    auto slash = text.find('/');
+    if (slash == std::string::npos) return std::atof(text.c_str());
+    double den = std::atof(text.c_str() + slash + 1);
+    return den == 0 ? 0 : std::atof(text.substr(0, slash).c_str()) / den;
+}
+
+}  // namespace
+
+ProbeResult Probe(const std::string& path)
+{
+    ProbeResult result;
+    std::string output;
+    int status = RunShell("ffprobe -v error -count_frames -show_entries "
+                          "stream=codec_type,nb_read_frames,r_frame_rate,sample_rate,channels:"
+                          "format=duration -of default=noprint_wrappers=1 " +
+                              Quote(path),
+                          &output);
+    if (status != 0) return result;
+    result.readable = true;
+    std::string type;
+    for (const std::string& line : Lines(output)) {
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_type") {
+            type = value;
+            (type == "video" ? result.videoStreams : result.audioStreams)++;
+        } else if (key == "nb_read_frames" && type == "video") {
+            result.videoFrames = std::atoll(value.c_str());
+        } else if (key == "r_frame_rate" && type == "video") {
+            result.frameRate = ParseRate(value);
+        } else if (key == "sample_rate" && type == "audio" && result.sampleRate == 0) {
+            result.sampleRate = std::atoi(value.c_str());
+        } else if (key == "channels" && type == "audio" && result.channels == 0) {
+            result.channels = std::atoi(value.c_str());
+        } else if (key == "duration") {
+            result.duration = std::atof(value.c_str());
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
+                                            uint64_t* unrecognised)
+{
+    static const uint8_t prefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
+                                       0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
+    std::vector<ReferenceElement> found;
+    uint64_t skipped = 0;
+    uint64_t at = 0;
+    const uint64_t size = file.size();
+    while (at < size) {
+        bool match = size - at >= 17 && std::memcmp(&file[at], prefix, 12) == 0;
+        int kind = -1;
+        if (match) {
+            uint8_t type = file[at + 12];
+            if (type == 0x05 || type == 0x15 || type == 0x18) kind = 0;
+            if (type == 0x06 || type == 0x16) kind = 1;
+        }
+        uint64_t length = 0, header = 0;
+        if (kind >= 0) {
+            uint8_t first = file[at + 16];
+            if (first < 0x80) {
+                length = first;
+                header = 17;
+            } else {
+                uint64_t n = first & 0x7F;
+                if (n >= 1 && n <= 8 && size - at - 16 >= n + 1) {
+                    for (uint64_t i = 0; i < n; ++i) length = (length << 8) | file[at + 17 + i];
+                    if (length > 0x7FFFFFFFFFFFFFFFull) length = 0;
+                    header = 17 + n;
+                }
+            }
+        }
+        if (kind >= 0 && length > 0) {
+            found.push_back({at + header, length, kind, at});
+            at += header + length;
+        } else {
+            ++skipped;
+            ++at;
+        }
+    }
+    if (unrecognised != nullptr) *unrecognised = skipped;
+    return found;
+}
+
+uint64_t FirstEssenceKey(const std::vector<uint8_t>& file)
+{
+    std::vector<ReferenceElement> elements = ReferenceWalk(file);
+    return elements.empty() ? file.size() : elements.front().key;
+}
+
+}  // namespace vexmend::test

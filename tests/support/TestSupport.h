@@ -1,0 +1,83 @@
+// Helpers shared by the tests: temporary folders, file contents, running
+// programs and generating MXF media with the system's ffmpeg.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexmend::test {
+
+// A fresh folder under /tmp, removed with its content at the end of scope.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path; }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+
+private:
+    std::string path;
+};
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string ReadText(const std::string& path);
+bool Exists(const std::string& path);
+
+// A content hash (FNV-1a 64) to show that a file did not change.
+uint64_t HashFile(const std::string& path);
+
+// Runs a shell command; returns its exit status and fills `output` with its
+// standard output and error.
+int RunShell(const std::string& command, std::string* output = nullptr);
+
+// Single-quotes a text for the shell.
+std::string Quote(const std::string& text);
+
+struct MediaSpec {
+    int frames = 50;
+    std::string rate = "25";          // ffmpeg rate text, e.g. "30000/1001"
+    std::string audioCodec = "pcm_s16le";
+    int channels = 2;                 // channels per audio stream
+    int audioStreams = 1;             // separate audio streams
+    int sampleRate = 48000;
+};
+
+// Writes an OP1a MXF file with MPEG-2 video and PCM audio.
+void MakeMxf(const std::string& path, const MediaSpec& spec);
+
+// What ffprobe reports on a file.
+struct ProbeResult {
+    bool readable = false;
+    int videoStreams = 0;
+    int audioStreams = 0;
+    int64_t videoFrames = 0;
+    double frameRate = 0;
+    int sampleRate = 0;
+    int channels = 0;
+    double duration = 0;
+};
+ProbeResult Probe(const std::string& path);
+
+// Lines of a text file.
+std::vector<std::string> Lines(const std::string& text);
+
+// The byte-by-byte reference walk over a whole file held in memory: every
+// essence element (offset of its value, size, kind 0 video / 1 audio) as a
+// plain reading of the key and length rules finds it.
+struct ReferenceElement {
+    uint64_t offset;
+    uint64_t size;
+    int kind;
+    uint64_t key;  // offset of the key's first byte
+};
+std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
+                                            uint64_t* unrecognised = nullptr);
+
+// Offset of the first essence element key in a file (its key's first byte).
+uint64_t FirstEssenceKey(const std::vector<uint8_t>& file);
+
+}  // namespace vexmend::test
