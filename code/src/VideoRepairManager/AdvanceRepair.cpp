@@ -5,6 +5,7 @@
 
 #include "EncoderLocation.h"
 #include "TextConvert.h"
+#include "VideoRepairManager/Folders.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {
@@ -29,10 +30,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         return ResultAdvanceFailed;
     }
 
-    std::wstring resultFolder = tempDir;
+    std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
     ReplaceAll(resultFolder, L"\\", L"/");
-    resultFolder = resultFolder.empty() ? L"AdvanceRepairedVideo"
-                                        : resultFolder + L"/AdvanceRepairedVideo";
     Poco::File resultFolderEntry(WideToNarrow(resultFolder));
     if (!resultFolderEntry.exists()) resultFolderEntry.createDirectory();
 
@@ -57,8 +56,7 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance temp out file:",
                    result);
 
-    Poco::File outputFolder(Poco::Path(outputPath).parent());
-    if (!outputFolder.exists()) outputFolder.createDirectories();
+    EnsureParentFolder(outputPath);
 
     if (result.empty() || !Poco::File(result).exists()) {
         logSink->Write(LogLevel::Error, __LINE__, "Advance Repair failed",

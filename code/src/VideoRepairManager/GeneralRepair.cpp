@@ -5,26 +5,10 @@
 #include <vector>
 
 #include "TextConvert.h"
+#include "VideoRepairManager/Folders.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {
-
-namespace {
-
-// Folder under the work folder; bare name in the current folder when the
-// work folder is empty.
-std::wstring WorkSubfolder(const std::wstring& name)
-{
-    return tempDir.empty() ? name : tempDir + L"/" + name;
-}
-
-void CreateParentFolder(const std::string& path)
-{
-    Poco::File parent(Poco::Path(path).parent());
-    if (!parent.exists()) parent.createDirectories();
-}
-
-}  // namespace
 
 int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* outputPath)
 {
@@ -49,7 +33,7 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
                        "VideoRepairManager::GeneralRepair");
         return ResultNoOutput;
     }
-    CreateParentFolder(outputPath);
+    EnsureParentFolder(outputPath);
 
     // The encoder tells containers apart by extension: a raw recorder file
     // (rsv, klv) is shown to it as an mxf copy. A file of that name beside the

@@ -1,0 +1,67 @@
+#include "LoadedLibrary.h"
+
+#include <stdexcept>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#endif
+
+namespace {
+
+#if defined(_WIN32)
+std::wstring LibraryPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    return folder + L"vexmend.dll";
+}
+#else
+std::string LibraryPath()
+{
+    char path[PATH_MAX] = {};
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string folder(path, length > 0 ? static_cast<size_t>(length) : 0);
+    folder.erase(folder.find_last_of('/') + 1);
+    return folder + "libvexmend.so";
+}
+#endif
+
+}  // namespace
+
+LoadedLibrary::LoadedLibrary()
+{
+#if defined(_WIN32)
+    handle = LoadLibraryW(LibraryPath().c_str());
+    if (handle == nullptr) throw std::runtime_error("cannot load vexmend.dll");
+#else
+    handle = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) throw std::runtime_error(std::string("cannot load library: ") + dlerror());
+#endif
+    init = reinterpret_cast<InitFunction>(Symbol("QorMxfInit"));
+    destroy = reinterpret_cast<DestroyFunction>(Symbol("QorMxfDestroy"));
+    generalRepair = reinterpret_cast<GeneralRepairFunction>(Symbol("QorMxfGeneralRepair"));
+    advanceRepair = reinterpret_cast<AdvanceRepairFunction>(Symbol("QorMxfAdvanceRepair"));
+}
+
+LoadedLibrary::~LoadedLibrary()
+{
+    // The library keeps its manager until the process ends; it is not unloaded.
+}
+
+void* LoadedLibrary::Symbol(const char* name)
+{
+#if defined(_WIN32)
+    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
+    void* symbol = dlsym(handle, name);
+#endif
+    if (symbol == nullptr) throw std::runtime_error(std::string("missing function ") + name);
+    return symbol;
+}
