@@ -1,0 +1,22 @@
+#!/bin/sh
+# Builds vexmend and runs the whole test suite: once normally, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a short fuzz run.
+set -e
+cd "$(dirname "$0")/.."
+./tools/setup-debian.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+./tools/check-exports.sh build/bin/libvexmend.so
+(cd build && ctest --output-on-failure -j"$jobs")
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVEXMEND_SANITIZE=ON -DVEXMEND_BUILD_BENCH=OFF
+cmake --build build-sanitize -j"$jobs"
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs")
+
+if [ -x tests/fuzz/run_fuzz.sh ]; then
+  tests/fuzz/run_fuzz.sh "${VEXMEND_FUZZ_SECONDS:-60}"
+fi
+echo "all tests passed"

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what building and testing vexmend needs on Debian.
+set -e
+packages="cmake g++ make libpoco-dev libgtest-dev libgmock-dev ffmpeg clang libclang-rt-14-dev time python3"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi
