@@ -27,6 +27,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     if (usable != 0) return usable;
 
     Poco::Process::Args args{"-i", WideToUtf8(samplePath)};
+    Log(LogLevel::Debug, __LINE__, "[AnalyzeSampleVideo] probe sample:", args[1]);
     Poco::Pipe outputPipe;
     Poco::Pipe errorPipe;
     Poco::ProcessHandle child =

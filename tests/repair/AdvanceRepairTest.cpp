@@ -1,0 +1,135 @@
+#include <cmath>
+
+#include "repair/RepairFixture.h"
+
+namespace vexmend::test {
+namespace {
+
+struct Layout {
+    const char* name;
+    MediaSpec spec;
+    double rate;
+};
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
+
+class AdvanceRepair : public RepairTest, public ::testing::WithParamInterface<Layout> {};
+
+// A damaged file that ffmpeg no longer reads as MXF is rebuilt from its
+// frames with the sample's audio coding and frame rate.
+TEST_P(AdvanceRepair, RebuildsAFileWhoseHeaderAndFooterAreDestroyed)
+{
+    const Layout& layout = GetParam();
+    std::string sample = media / "sample.mxf";
+    std::string damaged = media / "damaged clip.mxf";
+    MakeMxf(sample, layout.spec);
+    MakeMxf(damaged, layout.spec);
+    DestroyHeaderAndFooter(damaged);
+    std::vector<ReferenceElement> elements = ReferenceWalk(ReadBytes(damaged));
+    int64_t videoFrames = std::count_if(elements.begin(), elements.end(),
+                                        [](const ReferenceElement& e) { return e.kind == 0; });
+    ASSERT_GE(videoFrames, 5);
+    uint64_t damagedHash = HashFile(damaged), sampleHash = HashFile(sample);
+    std::string output = media / "out/repaired.mxf";
+
+    ASSERT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), output.c_str()), VEXMEND_OK);
+    ProbeResult probe = Probe(output);
+    ASSERT_TRUE(probe.readable);
+    EXPECT_EQ(probe.videoStreams, 1);
+    EXPECT_NEAR(probe.videoFrames, videoFrames, 1);
+    EXPECT_NEAR(probe.frameRate, layout.rate, 0.01);
+    EXPECT_GE(probe.audioStreams, 1);
+    EXPECT_EQ(probe.sampleRate, layout.spec.sampleRate);
+    EXPECT_EQ(probe.channels, layout.spec.channels);
+    EXPECT_NEAR(probe.duration, videoFrames / layout.rate, 0.02 * videoFrames / layout.rate);
+
+    EXPECT_EQ(HashFile(damaged), damagedHash);
+    EXPECT_EQ(HashFile(sample), sampleHash);
+    EXPECT_FALSE(Exists(work / "work/AdvanceRepairedVideo/damaged clip.mxf"));
+    EXPECT_FALSE(Exists(work / "work/AdvanceRepairedVideo/damaged clip_Video.dat"));
+    EXPECT_FALSE(Exists(work / "work/AdvanceRepairedVideo/damaged clip_Audio.dat"));
+    EXPECT_TRUE(Logged(") [AdvanceRepair] Start repair: " + damaged));
+    EXPECT_TRUE(Logged(") [AdvanceRepair] Sample video: " + sample));
+    EXPECT_TRUE(Logged(") [mxf] Video samples counts is: " + std::to_string(videoFrames)));
+    EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance out file: " + output));
+    EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance file: VideoRepairManager::AdvanceRepair"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, AdvanceRepair,
+    ::testing::Values(Layout{"s16le_stereo_25", MediaSpec{50, "25", "pcm_s16le", 2, 1, 48000}, 25.0},
+                      Layout{"s24le_stereo_2997",
+                             MediaSpec{60, "30000/1001", "pcm_s24le", 2, 1, 48000}, 29.97},
+                      Layout{"s24le_four_mono_25", MediaSpec{50, "25", "pcm_s24le", 1, 4, 48000},
+                             25.0}),
+    [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
+
+class AdvanceRepairFailure : public RepairTest {};
+
+TEST_F(AdvanceRepairFailure, MissingPathsAreRefusedWithoutRecords)
+{
+    EXPECT_EQ(QorMxfAdvanceRepair("a.mxf", nullptr, "o.mxf"), VEXMEND_MISSING_PATH);
+    EXPECT_EQ(QorMxfAdvanceRepair(nullptr, "s.mxf", "o.mxf"), VEXMEND_MISSING_PATH);
+    EXPECT_FALSE(Logged("[AdvanceRepair]"));
+}
+
+TEST_F(AdvanceRepairFailure, SampleWithoutAudioFailsAtTheProbe)
+{
+    std::string sample = media / "silent.mxf";
+    ASSERT_EQ(RunShell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 "
+                       "-frames:v 20 -c:v mpeg2video -f mxf " + Quote(sample)),
+              0);
+    MakeMxf(media / "d.mxf", MediaSpec{});
+    EXPECT_EQ(QorMxfAdvanceRepair((media / "d.mxf").c_str(), sample.c_str(), (media / "o.mxf").c_str()),
+              VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed. -1"));
+    EXPECT_TRUE(Logged("(0) Repair Failed, return  -1"));
+    EXPECT_FALSE(Exists(media / "o.mxf"));
+}
+
+TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
+{
+    std::string sample = media / "sample.mxf";
+    MakeMxf(sample, MediaSpec{});
+    std::vector<uint8_t> bytes = ReadBytes(sample);
+    std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
+    // Keep the file up to the fourth video frame's key only.
+    int seen = 0;
+    uint64_t cut = bytes.size();
+    for (const ReferenceElement& e : elements) {
+        if (e.kind == 0 && ++seen == 5) {
+            cut = e.key;
+            break;
+        }
+    }
+    bytes.resize(cut);
+    WriteBytes(media / "short.mxf", bytes);
+    EXPECT_EQ(QorMxfAdvanceRepair((media / "short.mxf").c_str(), sample.c_str(),
+                                  (media / "o.mxf").c_str()),
+              VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [MXF] video frame is less than 5. -1"));
+
+    EXPECT_EQ(QorMxfAdvanceRepair((media / "none.mxf").c_str(), sample.c_str(),
+                                  (media / "o.mxf").c_str()),
+              VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [Sprt] The file does not exist or is not accessible for other reasons,file is: " +
+                       media / "none.mxf"));
+    EXPECT_TRUE(Logged(") [Sprt] Open file stream failed,file is: " + media / "none.mxf"));
+    EXPECT_TRUE(Logged(") [Sprt] create file stream failed. MxfAdvanceRepair::Repair"));
+    EXPECT_FALSE(Exists(media / "o.mxf"));
+    EXPECT_FALSE(Exists(work / "work/AdvanceRepairedVideo/short_Video.dat"));
+    // Both repairs used the same sample: it was probed once.
+    EXPECT_EQ(CountLogged("[AnalyzeSampleVideo] probe sample:"), 1u);
+}
+
+TEST_F(AdvanceRepairFailure, BackslashPathsReachTheEngineWithSlashes)
+{
+    EXPECT_EQ(QorMxfAdvanceRepair("C:\\cases\\clip.mxf", "C:\\cases\\s.mxf", (media / "o.mxf").c_str()),
+              VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [AdvanceRepair] Start repair: C:\\cases\\clip.mxf"));
+    EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  C:/cases/clip.mxf"));
+    EXPECT_TRUE(Exists(work / "work/AdvanceRepairedVideo"));
+}
+
+}  // namespace
+}  // namespace vexmend::test

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "MxfAdvanceRepair/SampleReport.h"
+
+namespace vexmend {
+namespace {
+
+using Args = std::vector<std::string>;
+
+SampleReportParser Parse(const std::vector<std::string>& lines)
+{
+    SampleReportParser parser;
+    for (const std::string& line : lines) parser.Feed(line);
+    return parser;
+}
+
+TEST(SampleReport, VideoAndStereoPcmLines)
+{
+    SampleReportParser parser = Parse(
+        {"  Stream #0:0: Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080 [SAR 1:1 DAR "
+         "16:9], 25 fps, 25 tbr, 25 tbn",
+         "  Stream #0:1: Audio: pcm_s16le, 48000 Hz, 2 channels, s16, 1536 kb/s"});
+    EXPECT_DOUBLE_EQ(parser.FrameRate(), 25.0);
+    EXPECT_EQ(parser.AudioStreamCount(), 1u);
+    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s16le", "-ar", "48000", "-ac", "2"}));
+    EXPECT_TRUE(parser.AudioLineSeen());
+}
+
+TEST(SampleReport, ChannelLayoutsAndFirstAudioLineOnly)
+{
+    EXPECT_EQ(Parse({"Stream #0:1: Audio: pcm_s24le, 48000 Hz, stereo, s32 (24 bit), 2304 kb/s"})
+                  .AudioArgs(),
+              (Args{"-f", "s24le", "-ar", "48000", "-ac", "2"}));
+    EXPECT_EQ(Parse({"Stream #0:1: Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s"})
+                  .AudioArgs(),
+              (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
+    std::vector<std::string> four;
+    for (int i = 1; i <= 4; ++i) {
+        four.push_back("Stream #0:" + std::to_string(i) +
+                       ": Audio: pcm_s24le, 4800" + std::to_string(i) + " Hz, 1 channels, s32 (24 bit)");
+    }
+    SampleReportParser parser = Parse(four);
+    EXPECT_EQ(parser.AudioStreamCount(), 4u);
+    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s24le", "-ar", "48001", "-ac", "1"}));
+}
+
+TEST(SampleReport, NonPcmAudioIsCountedWithoutArguments)
+{
+    SampleReportParser parser = Parse({"Stream #0:1: Audio: aac (LC), 48000 Hz, stereo, fltp"});
+    EXPECT_TRUE(parser.AudioArgs().empty());
+    EXPECT_EQ(parser.AudioStreamCount(), 1u);
+    EXPECT_TRUE(parser.AudioLineSeen());
+    // Nothing after "pcm_": no sample format, so no arguments at all.
+    EXPECT_TRUE(Parse({"Audio: pcm_,,"}).AudioArgs().empty());
+}
+
+TEST(SampleReport, FrameRateRules)
+{
+    EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"})
+                         .FrameRate(),
+                     29.97);
+    EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, 1920x1080"}).FrameRate(), 30.0);
+    EXPECT_DOUBLE_EQ(Parse({"Duration: 25 fps, Video: x"}).FrameRate(), 30.0);  // no comma before fps
+    // The last video line that gives a rate wins.
+    EXPECT_DOUBLE_EQ(Parse({"Video: a, 25 fps", "Video: b, 50 fps"}).FrameRate(), 50.0);
+
+    SampleReportParser parser;
+    EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"), SampleReportParser::LineResult::BadFrameRate);
+    EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
+    EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"), SampleReportParser::LineResult::BadFrameRate);
+    EXPECT_FALSE(Parse({"Stream #0:0: Video: mpeg2video, 25 fps"}).AudioLineSeen());
+}
+
+TEST(SampleReport, SplitAndRemoveSpaces)
+{
+    EXPECT_EQ(SplitString(",a,,b,", ","), (Args{"a", "b"}));
+    EXPECT_EQ(SplitString("abc", ","), (Args{"abc"}));
+    EXPECT_TRUE(SplitString("", ",").empty());
+    EXPECT_TRUE(SplitString(",,,", ",").empty());
+    EXPECT_TRUE(SplitString("a,b", "").empty());
+    EXPECT_EQ(SplitString("a;b,c", ";,"), (Args{"a", "b", "c"}));
+    EXPECT_EQ(RemoveSpaces(" 48000 "), "48000");
+    EXPECT_EQ(RemoveSpaces(" s32 (24 bit)"), "s32(24bit)");
+    EXPECT_EQ(RemoveSpaces("   "), "");
+    EXPECT_EQ(RemoveSpaces("a\tb"), "a\tb");
+}
+
+}  // namespace
+}  // namespace vexmend
