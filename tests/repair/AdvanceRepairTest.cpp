@@ -50,7 +50,7 @@ TEST_P(AdvanceRepair, RebuildsAFileWhoseHeaderAndFooterAreDestroyed)
     EXPECT_FALSE(Exists(work / "work/AdvanceRepairedVideo/damaged clip_Audio.dat"));
     EXPECT_TRUE(Logged(") [AdvanceRepair] Start repair: " + damaged));
     EXPECT_TRUE(Logged(") [AdvanceRepair] Sample video: " + sample));
-    EXPECT_TRUE(Logged(") [mxf] Video samples counts is: " + std::to_string(videoFrames)));
+    EXPECT_TRUE(Logged(") [mxf] Video samples counts is:  " + std::to_string(videoFrames)));
     EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance out file: " + output));
     EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance file: VideoRepairManager::AdvanceRepair"));
 }
