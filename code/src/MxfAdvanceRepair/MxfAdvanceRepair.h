@@ -74,6 +74,8 @@ public:
 
 private:
     std::shared_ptr<StreamBuffer> OpenVideoFile();
+    template <typename Step>
+    bool GuardedOpenStep(const std::string& path, Step step);
     // Writes a record when a log sink is set.
     template <typename Value>
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);

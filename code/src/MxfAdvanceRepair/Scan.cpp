@@ -59,45 +59,42 @@ int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uin
     return static_cast<int32_t>(videoStream->gcount());
 }
 
+// Runs `step`, logging the dependency's exception the way the open reports it.
+template <typename Step>
+bool MxfAdvanceRepair::GuardedOpenStep(const std::string& path, Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const Poco::FileNotFoundException&) {
+        Log(LogLevel::Info, __LINE__,
+            "[Sprt] The file does not exist or is not accessible for other reasons,file is:", path);
+    } catch (...) {
+        Log(LogLevel::Info, __LINE__, "[Sprt] [Sprt] create file stream open exception.",
+            int32_t{-1});
+    }
+    return false;
+}
+
 std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
 {
-    std::string path = WideToUtf8(videoPath);
-    auto logOpenFailure = [&](const char* what) {
-        if (what == nullptr) {
-            Log(LogLevel::Info, __LINE__,
-                "[Sprt] The file does not exist or is not accessible for other reasons,file is:",
-                path);
-        } else {
-            Log(LogLevel::Info, __LINE__, "[Sprt] [Sprt] create file stream open exception.",
-                int32_t{-1});
-        }
-    };
-    try {
+    const std::string path = WideToUtf8(videoPath);
+    const char* const openFailed = "[Sprt] Open file stream failed,file is:";
+    bool opened = GuardedOpenStep(path, [&] {
+        videoStream.reset();
         videoFileSize = static_cast<int64_t>(Poco::File(path).getSize());
         videoStream = std::make_shared<Poco::FileInputStream>(path, std::ios::in | std::ios::binary);
-    } catch (const Poco::FileNotFoundException&) {
-        videoStream.reset();
-        logOpenFailure(nullptr);
-    } catch (...) {
-        videoStream.reset();
-        logOpenFailure("other");
-    }
-    if (!videoStream || !videoStream->good()) {
-        Log(LogLevel::Info, __LINE__, "[Sprt] Open file stream failed,file is:", path);
+    });
+    if (!opened || !videoStream || !videoStream->good()) {
+        Log(LogLevel::Info, __LINE__, openFailed, path);
         return nullptr;
     }
     videoStream->seekg(static_cast<std::streamoff>(readerStartOffset), std::ios::beg);
 
+    // Measured again: the reader ends where the file ends now.
     uint64_t totalSize = 0;
-    try {
-        totalSize = Poco::File(path).getSize();
-    } catch (const Poco::FileNotFoundException&) {
-        logOpenFailure(nullptr);
-        Log(LogLevel::Info, __LINE__, "[Sprt] Open file stream failed,file is:", path);
-        return nullptr;
-    } catch (...) {
-        logOpenFailure("other");
-        Log(LogLevel::Info, __LINE__, "[Sprt] Open file stream failed,file is:", path);
+    if (!GuardedOpenStep(path, [&] { totalSize = Poco::File(path).getSize(); })) {
+        Log(LogLevel::Info, __LINE__, openFailed, path);
         return nullptr;
     }
     return std::make_shared<StreamBuffer>(
