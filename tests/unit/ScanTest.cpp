@@ -279,11 +279,13 @@ TEST(Scan, LongGarbageAndWindowBoundaries)
     for (int i = 0; i < 6; ++i) builder.Element(kVideo, 4096).Element(kAudio, 1920).Garbage(i);
     // Keys and values across every 4 MiB mark (the 32 MiB ones among them)
     // and so across the points where the reader's look-ahead runs short.
-    const uint64_t before[] = {0, 1, 8, 16, 17, 20, 3000};
+    // The first window ends at 32 MiB: a key 18 bytes before it has its long
+    // length field cut off there.
+    const uint64_t before[] = {0, 18, 8, 16, 17, 20, 3000};
     for (uint64_t k = 1; k <= 17; ++k) {
         const uint64_t mark = k * 4 * kMiB;
-        builder.GarbageTo(mark - before[k % 7]).Element(kVideo, k % 2 ? 60000 : 10);
-        builder.Garbage(1000).Element(kAudio, 3840);
+        builder.GarbageTo(mark - before[k % 7]).Element(kVideo, k % 2 ? 60000 : 200);
+        builder.Garbage(1000).Element(kAudio, 3840).Garbage(k).Element(kVideo, 10);
         builder.GarbageTo(mark + 2 * kMiB - 30000).Element(kVideo, 60000);
     }
     // More than 32 MiB without an element, then a value larger than the window.
@@ -292,8 +294,32 @@ TEST(Scan, LongGarbageAndWindowBoundaries)
     builder.Element(kVideo, 500);
     ASSERT_GT(builder.bytes.size(), 68 * kMiB + 70 * kMiB);
     ScanRun run = ScanBytes(folder, builder.bytes);
-    EXPECT_GE(run.video.size(), 6u + 34u + 4u);
+    EXPECT_GE(run.video.size(), 6u + 51u + 4u);
     ExpectReferenceTables(run, builder.bytes);
+}
+
+TEST(Scan, KeyAtTheEndOfTheFirstWindow)
+{
+    // The first window holds the file's first 32 MiB. The scan must refill it
+    // while the look-ahead is short, not step over a key whose length field
+    // runs past the window's end.
+    TempFolder folder;
+    FileBuilder base(12);
+    for (int i = 0; i < 5; ++i) base.Element(kVideo, 1000);
+    base.GarbageTo(32 * kMiB + 100);
+    FileBuilder element(13);
+    element.Element(kVideo, 5000);
+    for (uint64_t distance : {16, 17, 18, 20, 21, 22}) {
+        SCOPED_TRACE(distance);
+        Bytes file = base.bytes;
+        std::copy(element.bytes.begin(), element.bytes.begin() + 21,
+                  file.begin() + static_cast<long>(32 * kMiB - distance));
+        ScanRun run = ScanBytes(folder, file);
+        ASSERT_GE(run.video.size(), 6u);
+        EXPECT_EQ(run.video.back().offset, 32 * kMiB - distance + 21);
+        EXPECT_EQ(run.video.back().size, 5000u);
+        ExpectReferenceTables(run, file);
+    }
 }
 
 TEST(Scan, ElementPastTheEndOfFile)
