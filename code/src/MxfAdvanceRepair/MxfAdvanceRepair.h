@@ -3,9 +3,8 @@
 // sample file from the same device.
 #pragma once
 
-#include <Poco/FileStream.h>
-
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,7 +91,9 @@ private:
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;
-    std::shared_ptr<Poco::FileInputStream> videoStream;
+    // A standard stream: large reads go straight to the file, where Poco's
+    // stream would split them into 4 KiB system reads.
+    std::shared_ptr<std::ifstream> videoStream;
     uint64_t readerStartOffset = 0;
     uint32_t readerBufferSize = 0x2000000;
     std::string encoderPath;

@@ -4,6 +4,7 @@
 #include <Poco/File.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
@@ -83,7 +84,8 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
     bool opened = GuardedOpenStep(path, [&] {
         videoStream.reset();
         videoFileSize = static_cast<int64_t>(Poco::File(path).getSize());
-        videoStream = std::make_shared<Poco::FileInputStream>(path, std::ios::in | std::ios::binary);
+        videoStream = std::make_shared<std::ifstream>(std::filesystem::u8path(path),
+                                                      std::ios::in | std::ios::binary);
     });
     if (!opened || !videoStream || !videoStream->good()) {
         Log(LogLevel::Info, __LINE__, openFailed, path);
