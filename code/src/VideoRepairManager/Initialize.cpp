@@ -51,8 +51,8 @@ VideoRepairManager::~VideoRepairManager()
 
 int32_t VideoRepairManager::Initialize(const char* logFolderText, const char* workFolder)
 {
-    encoderPath = GetHostFolder() + L"/ffmpeg.exe";
     hostFolder = GetHostFolder();
+    encoderPath = hostFolder + L"/ffmpeg.exe";
     LogLevel threshold = LogLevelFromName(kLogLevelName);
 
     if (workFolder != nullptr) tempDir = Utf8ToWide(workFolder);
