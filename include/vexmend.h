@@ -25,14 +25,14 @@ extern "C" {
 #endif
 
 /* Result codes. No other value is returned. */
-#define VEXMEND_OK 0                  /* success */
-#define VEXMEND_NO_MANAGER (-1)       /* a repair was asked for before QorMxfInit */
-#define VEXMEND_INIT_FAILED (-2050)   /* the log or the repair engine could not be made */
-#define VEXMEND_NO_INPUT (-2051)      /* general repair: input path null or empty */
+#define VEXMEND_OK 0                      /* success */
+#define VEXMEND_NO_MANAGER (-1)           /* a repair was asked for before QorMxfInit */
+#define VEXMEND_INIT_FAILED (-2050)       /* the log or the repair engine could not be made */
+#define VEXMEND_NO_INPUT (-2051)          /* general repair: input path null or empty */
 #define VEXMEND_REPAIR_DIR_FAILED (-2052) /* general repair: work folder unusable */
-#define VEXMEND_NO_OUTPUT (-2054)     /* general repair: the encoder produced no output */
-#define VEXMEND_MISSING_PATH (-2055)  /* advance repair: damaged or sample path null */
-#define VEXMEND_ADVANCE_FAILED (-2056) /* advance repair: scan failed or no result */
+#define VEXMEND_NO_OUTPUT (-2054)         /* general repair: the encoder produced no output */
+#define VEXMEND_MISSING_PATH (-2055)      /* advance repair: damaged or sample path null */
+#define VEXMEND_ADVANCE_FAILED (-2056)    /* advance repair: scan failed or no result */
 
 /*
  * Creates the library's repair manager on the first call and (re)initialises

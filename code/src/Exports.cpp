@@ -21,8 +21,8 @@ void LogFailure(const char* operation, const std::string& what)
 {
     if (manager == nullptr || manager->Log() == nullptr) return;
     try {
-        manager->Log()->Write(LogLevel::Error, __LINE__, std::string(operation) + " failed: " + what,
-                              operation);
+        manager->Log()->Write(LogLevel::Error, __LINE__,
+                              std::string(operation) + " failed: " + what, operation);
     } catch (...) {
     }
 }
@@ -50,8 +50,7 @@ bool ManagerReady() { return manager->Log() != nullptr && manager->Engine() != n
 
 extern "C" {
 
-VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t /*reserved*/,
-                               const char* workFolder)
+VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t /*reserved*/, const char* workFolder)
 {
     return Guarded("VideoRepairManager::Initialize", vexmend::ResultInitFailed, [&] {
         if (manager == nullptr) manager = new VideoRepairManager();

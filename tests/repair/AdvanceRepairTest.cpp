@@ -52,16 +52,16 @@ TEST_P(AdvanceRepair, RebuildsAFileWhoseHeaderAndFooterAreDestroyed)
     EXPECT_TRUE(Logged(") [AdvanceRepair] Sample video: " + sample));
     EXPECT_TRUE(Logged(") [mxf] Video samples counts is:  " + std::to_string(videoFrames)));
     EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance out file: " + output));
-    EXPECT_TRUE(Logged(") AdvanceRepair Completed,advance file: VideoRepairManager::AdvanceRepair"));
+    EXPECT_TRUE(
+        Logged(") AdvanceRepair Completed,advance file: VideoRepairManager::AdvanceRepair"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, AdvanceRepair,
-    ::testing::Values(Layout{"s16le_stereo_25", MediaSpec{50, "25", "pcm_s16le", 2, 1, 48000}, 25.0},
-                      Layout{"s24le_stereo_2997",
-                             MediaSpec{60, "30000/1001", "pcm_s24le", 2, 1, 48000}, 29.97},
-                      Layout{"s24le_four_mono_25", MediaSpec{50, "25", "pcm_s24le", 1, 4, 48000},
-                             25.0}),
+    ::testing::Values(
+        Layout{"s16le_stereo_25", MediaSpec{50, "25", "pcm_s16le", 2, 1, 48000}, 25.0},
+        Layout{"s24le_stereo_2997", MediaSpec{60, "30000/1001", "pcm_s24le", 2, 1, 48000}, 29.97},
+        Layout{"s24le_four_mono_25", MediaSpec{50, "25", "pcm_s24le", 1, 4, 48000}, 25.0}),
     [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 class AdvanceRepairFailure : public RepairTest {};
@@ -76,12 +76,15 @@ TEST_F(AdvanceRepairFailure, MissingPathsAreRefusedWithoutRecords)
 TEST_F(AdvanceRepairFailure, SampleWithoutAudioFailsAtTheProbe)
 {
     std::string sample = media / "silent.mxf";
-    ASSERT_EQ(RunShell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 "
-                       "-frames:v 20 -c:v mpeg2video -f mxf " + Quote(sample)),
-              0);
+    ASSERT_EQ(
+        RunShell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 "
+                 "-frames:v 20 -c:v mpeg2video -f mxf " +
+                 Quote(sample)),
+        0);
     MakeMxf(media / "d.mxf", MediaSpec{});
-    EXPECT_EQ(QorMxfAdvanceRepair((media / "d.mxf").c_str(), sample.c_str(), (media / "o.mxf").c_str()),
-              VEXMEND_ADVANCE_FAILED);
+    EXPECT_EQ(
+        QorMxfAdvanceRepair((media / "d.mxf").c_str(), sample.c_str(), (media / "o.mxf").c_str()),
+        VEXMEND_ADVANCE_FAILED);
     EXPECT_TRUE(Logged(") [AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed. -1"));
     EXPECT_TRUE(Logged("(0) Repair Failed, return  -1"));
     EXPECT_FALSE(Exists(media / "o.mxf"));
@@ -112,8 +115,9 @@ TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
     EXPECT_EQ(QorMxfAdvanceRepair((media / "none.mxf").c_str(), sample.c_str(),
                                   (media / "o.mxf").c_str()),
               VEXMEND_ADVANCE_FAILED);
-    EXPECT_TRUE(Logged(") [Sprt] The file does not exist or is not accessible for other reasons,file is: " +
-                       media / "none.mxf"));
+    EXPECT_TRUE(
+        Logged(") [Sprt] The file does not exist or is not accessible for other reasons,file is: " +
+               media / "none.mxf"));
     EXPECT_TRUE(Logged(") [Sprt] Open file stream failed,file is: " + media / "none.mxf"));
     EXPECT_TRUE(Logged(") [Sprt] create file stream failed. MxfAdvanceRepair::Repair"));
     EXPECT_FALSE(Exists(media / "o.mxf"));
@@ -124,8 +128,9 @@ TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
 
 TEST_F(AdvanceRepairFailure, BackslashPathsReachTheEngineWithSlashes)
 {
-    EXPECT_EQ(QorMxfAdvanceRepair("C:\\cases\\clip.mxf", "C:\\cases\\s.mxf", (media / "o.mxf").c_str()),
-              VEXMEND_ADVANCE_FAILED);
+    EXPECT_EQ(
+        QorMxfAdvanceRepair("C:\\cases\\clip.mxf", "C:\\cases\\s.mxf", (media / "o.mxf").c_str()),
+        VEXMEND_ADVANCE_FAILED);
     EXPECT_TRUE(Logged(") [AdvanceRepair] Start repair: C:\\cases\\clip.mxf"));
     EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  C:/cases/clip.mxf"));
     EXPECT_TRUE(Exists(work / "work/AdvanceRepairedVideo"));

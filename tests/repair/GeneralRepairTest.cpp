@@ -88,7 +88,8 @@ TEST_F(GeneralRepair, EncoderThatWritesNothingGivesNoOutput)
     EXPECT_EQ(QorMxfGeneralRepair((media / "garbage.mxf").c_str(), (media / "o.mxf").c_str()),
               VEXMEND_NO_OUTPUT);
     EXPECT_TRUE(Logged("[ERROR] "));
-    EXPECT_TRUE(Logged(") GeneralRepair ffmpeg not generate repairedVideo VideoRepairManager::GeneralRepair"));
+    EXPECT_TRUE(Logged(
+        ") GeneralRepair ffmpeg not generate repairedVideo VideoRepairManager::GeneralRepair"));
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ protected:
     {
         std::string log = Log();
         size_t count = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++count;
         return count;
     }
 

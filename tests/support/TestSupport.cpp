@@ -37,7 +37,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadText(const std::string& path)
@@ -83,8 +84,9 @@ std::string Quote(const std::string& text)
 void MakeMxf(const std::string& path, const MediaSpec& spec)
 {
     std::ostringstream command;
-    command << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate="
-            << spec.rate;
+    command
+        << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate="
+        << spec.rate;
     for (int i = 0; i < spec.audioStreams; ++i) {
         command << " -f lavfi -i sine=frequency=" << (440 + 110 * i)
                 << ":sample_rate=" << spec.sampleRate;
@@ -116,11 +118,12 @@ ProbeResult Probe(const std::string& path)
 {
     ProbeResult result;
     std::string output;
-    int status = RunShell("ffprobe -v error -count_frames -show_entries "
-                          "stream=codec_type,nb_read_frames,r_frame_rate,sample_rate,channels:"
-                          "format=duration -of default=noprint_wrappers=1 " +
-                              Quote(path),
-                          &output);
+    int status = RunShell(
+        "ffprobe -v error -count_frames -show_entries "
+        "stream=codec_type,nb_read_frames,r_frame_rate,sample_rate,channels:"
+        "format=duration -of default=noprint_wrappers=1 " +
+            Quote(path),
+        &output);
     if (status != 0) return result;
     result.readable = true;
     std::string type;

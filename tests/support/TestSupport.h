@@ -39,10 +39,10 @@ std::string Quote(const std::string& text);
 
 struct MediaSpec {
     int frames = 50;
-    std::string rate = "25";          // ffmpeg rate text, e.g. "30000/1001"
+    std::string rate = "25";  // ffmpeg rate text, e.g. "30000/1001"
     std::string audioCodec = "pcm_s16le";
-    int channels = 2;                 // channels per audio stream
-    int audioStreams = 1;             // separate audio streams
+    int channels = 2;      // channels per audio stream
+    int audioStreams = 1;  // separate audio streams
     int sampleRate = 48000;
 };
 

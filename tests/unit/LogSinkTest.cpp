@@ -30,11 +30,14 @@ TEST(LogSink, RecordFormatForEveryValueKind)
     }
     std::vector<std::string> lines = Lines(ReadText(folder / "log.txt"));
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_TRUE(std::regex_match(lines[0],
-                                 std::regex(R"(\[ERROR\] )" + kStamp + R"( \(328\) \[ENCD\] cmd is empty\. -1)")));
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\[DEBUG\] )" + kStamp + R"( \(7\) Start )")));
-    EXPECT_TRUE(std::regex_match(lines[2], std::regex(R"(\[INFO\] )" + kStamp + R"( \(8\)  value)")));
-    EXPECT_TRUE(std::regex_match(lines[3], std::regex(R"(\[WARNING\] )" + kStamp + R"( \(9\) size 4194304)")));
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(\[ERROR\] )" + kStamp + R"( \(328\) \[ENCD\] cmd is empty\. -1)")));
+    EXPECT_TRUE(
+        std::regex_match(lines[1], std::regex(R"(\[DEBUG\] )" + kStamp + R"( \(7\) Start )")));
+    EXPECT_TRUE(
+        std::regex_match(lines[2], std::regex(R"(\[INFO\] )" + kStamp + R"( \(8\)  value)")));
+    EXPECT_TRUE(std::regex_match(
+        lines[3], std::regex(R"(\[WARNING\] )" + kStamp + R"( \(9\) size 4194304)")));
     EXPECT_EQ(lines[4].substr(lines[4].find(") ")), ") path /t\xc3\xa9st/\xe6\x97\xa5.mxf");
     EXPECT_EQ(lines[5].substr(lines[5].find(") ")), ") text a b");
     EXPECT_EQ(lines[6].substr(lines[6].find(") ")), ") code -2055");
@@ -92,7 +95,8 @@ TEST(LogSink, ConcurrentWritersProduceWholeLines)
         for (int t = 0; t < 4; ++t) {
             writers.emplace_back([&sink, t] {
                 std::string message(100, static_cast<char>('a' + t));
-                for (int i = 0; i < perThread; ++i) sink.Write(LogLevel::Info, t + 1, message, int32_t{i});
+                for (int i = 0; i < perThread; ++i)
+                    sink.Write(LogLevel::Info, t + 1, message, int32_t{i});
             });
         }
         for (std::thread& writer : writers) writer.join();

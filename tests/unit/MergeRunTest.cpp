@@ -44,8 +44,9 @@ TEST(MergeRun, EncoderStillRunningAtTheLimitIsKilled)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 2.0);
     EXPECT_LT(seconds, 5.0);
-    EXPECT_EQ(test::ReadText(folder / "args.txt"),
-              "-y -i " + folder / "v.dat" + " -vcodec copy -t 0.000000 " + folder / "out.mxf" + "\n");
+    EXPECT_EQ(
+        test::ReadText(folder / "args.txt"),
+        "-y -i " + folder / "v.dat" + " -vcodec copy -t 0.000000 " + folder / "out.mxf" + "\n");
     std::string log = test::ReadText(folder / "log.txt");
     EXPECT_NE(log.find("[ERROR] "), std::string::npos);
     EXPECT_NE(log.find(") [MXF] strCmdArgs is:. -y -i " + folder / "v.dat"), std::string::npos);

@@ -47,10 +47,11 @@ TEST(Paths, CommandLineSplitsLikeTheWindowsRuntime)
 {
     auto isFile = [](const std::wstring& path) { return path == L"/opt/my tools/ffmpeg.exe"; };
     platform::ParsedCommandLine parsed = platform::ParseCommandLine(
-        L"/opt/my tools/ffmpeg.exe -y -i \"/in dir/clip one.mxf\" -codec copy \"/out/a\\\"b\\\\\"", isFile);
+        L"/opt/my tools/ffmpeg.exe -y -i \"/in dir/clip one.mxf\" -codec copy \"/out/a\\\"b\\\\\"",
+        isFile);
     EXPECT_EQ(parsed.program, L"/opt/my tools/ffmpeg.exe");
-    std::vector<std::wstring> expected{L"-y", L"-i", L"/in dir/clip one.mxf", L"-codec", L"copy",
-                                       L"/out/a\"b\\"};
+    std::vector<std::wstring> expected{L"-y",     L"-i",   L"/in dir/clip one.mxf",
+                                       L"-codec", L"copy", L"/out/a\"b\\"};
     EXPECT_EQ(parsed.arguments, expected);
 
     parsed = platform::ParseCommandLine(L"\"C:\\a b\\x.exe\" a\\\\b \"\"", nullptr);
@@ -106,7 +107,8 @@ TEST_F(EngineFrame, CommandCheckLogsOnlyFailures)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("[ERROR] "), std::string::npos);
     EXPECT_NE(lines[0].find(") [ENCD] cmd is empty. -1"), std::string::npos);
-    EXPECT_NE(lines[1].find(") [ENCD] cmd is not exists. cmd is: " + folder / "none"), std::string::npos);
+    EXPECT_NE(lines[1].find(") [ENCD] cmd is not exists. cmd is: " + folder / "none"),
+              std::string::npos);
 }
 
 TEST_F(EngineFrame, OutputPathAndStemRules)

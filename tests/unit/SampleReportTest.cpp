@@ -36,8 +36,8 @@ TEST(SampleReport, ChannelLayoutsAndFirstAudioLineOnly)
               (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
     std::vector<std::string> four;
     for (int i = 1; i <= 4; ++i) {
-        four.push_back("Stream #0:" + std::to_string(i) +
-                       ": Audio: pcm_s24le, 4800" + std::to_string(i) + " Hz, 1 channels, s32 (24 bit)");
+        four.push_back("Stream #0:" + std::to_string(i) + ": Audio: pcm_s24le, 4800" +
+                       std::to_string(i) + " Hz, 1 channels, s32 (24 bit)");
     }
     SampleReportParser parser = Parse(four);
     EXPECT_EQ(parser.AudioStreamCount(), 4u);
@@ -56,18 +56,22 @@ TEST(SampleReport, NonPcmAudioIsCountedWithoutArguments)
 
 TEST(SampleReport, FrameRateRules)
 {
-    EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"})
-                         .FrameRate(),
-                     29.97);
+    EXPECT_DOUBLE_EQ(
+        Parse({"Stream #0:0: Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"})
+            .FrameRate(),
+        29.97);
     EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, 1920x1080"}).FrameRate(), 30.0);
-    EXPECT_DOUBLE_EQ(Parse({"Duration: 25 fps, Video: x"}).FrameRate(), 30.0);  // no comma before fps
+    EXPECT_DOUBLE_EQ(Parse({"Duration: 25 fps, Video: x"}).FrameRate(),
+                     30.0);  // no comma before fps
     // The last video line that gives a rate wins.
     EXPECT_DOUBLE_EQ(Parse({"Video: a, 25 fps", "Video: b, 50 fps"}).FrameRate(), 50.0);
 
     SampleReportParser parser;
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"), SampleReportParser::LineResult::BadFrameRate);
+    EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"),
+              SampleReportParser::LineResult::BadFrameRate);
     EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"), SampleReportParser::LineResult::BadFrameRate);
+    EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"),
+              SampleReportParser::LineResult::BadFrameRate);
     EXPECT_FALSE(Parse({"Stream #0:0: Video: mpeg2video, 25 fps"}).AudioLineSeen());
 }
 

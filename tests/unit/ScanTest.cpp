@@ -104,7 +104,9 @@ public:
                 bytes[bytes.size() - 9] = 0x02;  // version byte
                 bytes.push_back(0x10);
             } else if (pick < 90) {
-                const Bytes lengths[] = {{0x00}, {0x80}, {0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+                const Bytes lengths[] = {{0x00},
+                                         {0x80},
+                                         {0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1},
                                          {0x88, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
                                          {0x83, 0x00, 0x00, 0x00}};
                 RawElement(random() % 2 ? kVideo : kAudio, lengths[random() % 5]);
@@ -193,13 +195,15 @@ void ExpectReferenceTables(const ScanRun& run, const Bytes& file)
     for (size_t i = 0; i < video.size(); ++i) {
         EXPECT_EQ(run.video[i].found, 1);
         EXPECT_EQ(run.video[i].kind, EssenceKind::Video);
-        ASSERT_EQ(run.video[i].offset, video[i].offset) << "video " << i << " " << Describe(run.video[i]);
+        ASSERT_EQ(run.video[i].offset, video[i].offset)
+            << "video " << i << " " << Describe(run.video[i]);
         ASSERT_EQ(run.video[i].size, video[i].size) << "video " << i;
     }
     for (size_t i = 0; i < audio.size(); ++i) {
         EXPECT_EQ(run.audio[i].found, 1);
         EXPECT_EQ(run.audio[i].kind, EssenceKind::Audio);
-        ASSERT_EQ(run.audio[i].offset, audio[i].offset) << "audio " << i << " " << Describe(run.audio[i]);
+        ASSERT_EQ(run.audio[i].offset, audio[i].offset)
+            << "audio " << i << " " << Describe(run.audio[i]);
         ASSERT_EQ(run.audio[i].size, audio[i].size) << "audio " << i;
     }
     EXPECT_EQ(run.result, video.size() >= 5 ? 0 : -1);
@@ -221,7 +225,10 @@ TEST(Scan, BackToBackElements)
 {
     TempFolder folder;
     FileBuilder builder(1);
-    builder.Element(kVideo, 100).Element(kVideo, 5000).Element(kVideo, 1).Element(kVideo, 127)
+    builder.Element(kVideo, 100)
+        .Element(kVideo, 5000)
+        .Element(kVideo, 1)
+        .Element(kVideo, 127)
         .Element(kVideo, 128);
     ScanRun run = ScanBytes(folder, builder.bytes);
     EXPECT_EQ(run.result, 0);
@@ -385,10 +392,13 @@ TEST(Scan, MissingFile)
     }
     ASSERT_EQ(records.size(), 3u);
     EXPECT_TRUE(std::regex_match(
-        records[0], std::regex(R"(\[INFO\] )" + kStamp +
-                               R"( \(\d+\) \[Sprt\] The file does not exist or is not accessible for other reasons,file is: )" +
-                               std::regex_replace(path, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"))));
-    EXPECT_TRUE(records[1].find(") [Sprt] Open file stream failed,file is: " + path) != std::string::npos);
+        records[0],
+        std::regex(
+            R"(\[INFO\] )" + kStamp +
+            R"( \(\d+\) \[Sprt\] The file does not exist or is not accessible for other reasons,file is: )" +
+            std::regex_replace(path, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"))));
+    EXPECT_TRUE(records[1].find(") [Sprt] Open file stream failed,file is: " + path) !=
+                std::string::npos);
     EXPECT_TRUE(records[2].find(") [Sprt] create file stream failed. MxfAdvanceRepair::Repair") !=
                 std::string::npos);
     EXPECT_FALSE(run.Logged("[MXF] video frame is less than 5."));

@@ -58,7 +58,9 @@ TEST(WindowsPaths, ReplaceAllOnADrivePath)
 TEST(WindowsText, WideIsUtf16AndSurvivesTheRoundTrip)
 {
     // U+1F3AC needs a surrogate pair in UTF-16 and four bytes in UTF-8.
-    const std::string utf8 = "C:/m\xc3\xa9" "dia/\xe6\x97\xa5/\xf0\x9f\x8e\xac.mxf";
+    const std::string utf8 =
+        "C:/m\xc3\xa9"
+        "dia/\xe6\x97\xa5/\xf0\x9f\x8e\xac.mxf";
     std::wstring wide = Utf8ToWide(utf8);
     EXPECT_EQ(wide, L"C:/m\u00e9dia/\u65e5/\xD83C\xDFAC.mxf");
     EXPECT_EQ(WideToUtf8(wide), utf8);
@@ -69,7 +71,9 @@ TEST(WindowsText, WideIsUtf16AndSurvivesTheRoundTrip)
 TEST(WindowsLog, RecordsEndInCrLfAndGoToUnicodeFolders)
 {
     TempFolder folder;
-    const std::string logFolder = folder / "journ\xc3\xa9" "e \xe6\x97\xa5";
+    const std::string logFolder = folder /
+                                  "journ\xc3\xa9"
+                                  "e \xe6\x97\xa5";
     ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(logFolder)));
     {
         LogSink sink(LogLevel::Info, logFolder + "/log.txt");

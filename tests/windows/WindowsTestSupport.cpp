@@ -27,9 +27,9 @@ TempFolder::TempFolder()
     static std::atomic<unsigned> counter{0};
     std::filesystem::path base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::filesystem::path candidate =
-            base / (L"vexmend-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(counter++));
+        std::filesystem::path candidate = base / (L"vexmend-test-" +
+                                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                  std::to_wstring(counter++));
         if (CreateDirectoryW(candidate.c_str(), nullptr)) {
             path = candidate.generic_u8string();
             return;
@@ -54,7 +54,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadText(const std::string& path)

@@ -42,7 +42,8 @@ LoadedLibrary::LoadedLibrary()
     if (handle == nullptr) throw std::runtime_error("cannot load vexmend.dll");
 #else
     handle = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) throw std::runtime_error(std::string("cannot load library: ") + dlerror());
+    if (handle == nullptr)
+        throw std::runtime_error(std::string("cannot load library: ") + dlerror());
 #endif
     init = reinterpret_cast<InitFunction>(Symbol("QorMxfInit"));
     destroy = reinterpret_cast<DestroyFunction>(Symbol("QorMxfDestroy"));

@@ -82,8 +82,8 @@ int main(int argc, char** argv)
 #if !defined(_WIN32)
     // Without a work folder the library falls back to a Windows-style per-user
     // folder; here the system's temporary folder is the better home.
-    std::string defaultWorkDir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                                 "/vexmend";
+    std::string defaultWorkDir =
+        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vexmend";
     if (workDir == nullptr) workDir = defaultWorkDir.c_str();
 #endif
     try {

@@ -12,8 +12,7 @@ namespace vexmend {
 MxfAdvanceRepair::MxfAdvanceRepair() : MxfAdvanceRepair(MxfAdvanceRepairOptions()) {}
 
 MxfAdvanceRepair::MxfAdvanceRepair(const MxfAdvanceRepairOptions& options)
-    : encoderPath(options.encoderPath.empty() ? WideToUtf8(GetEncoderPath())
-                                              : options.encoderPath),
+    : encoderPath(options.encoderPath.empty() ? WideToUtf8(GetEncoderPath()) : options.encoderPath),
       mergeTimeLimitSeconds(options.mergeTimeLimitSeconds)
 {
 }
@@ -54,7 +53,7 @@ int32_t MxfAdvanceRepair::CheckCommandExists(const std::string& command)
         Log(LogLevel::Error, __LINE__, "[ENCD] cmd is not exists. cmd is:", command);
     } catch (...) {
         Log(LogLevel::Error, __LINE__,
-                      "[ENCD] cmd check for existence exception.. cmd is:", command);
+            "[ENCD] cmd check for existence exception.. cmd is:", command);
     }
     return -1;
 }

@@ -95,8 +95,8 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
 {
     Poco::Path damaged(WideToUtf8(damagedPath));
     if (damaged.getExtension() == "klv") damaged.setExtension("mxf");
-    std::wstring result =
-        Utf8ToWideNoLocale(MakeOutputPath(Utf8ToWideNoLocale(damaged.toString()), outputDir));
+    std::wstring result = Utf8ToWideNoLocale(
+        MakeOutputPath(Utf8ToWideNoLocale(damaged.toString()), outputDir));
 
     std::string folder = Poco::Path(WideToUtf8(outputDir)).toString();
     std::string stem = WideToUtf8(Stem(damagedPath));

@@ -30,8 +30,8 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     Log(LogLevel::Debug, __LINE__, "[AnalyzeSampleVideo] probe sample:", args[1]);
     Poco::Pipe outputPipe;
     Poco::Pipe errorPipe;
-    Poco::ProcessHandle child =
-        Poco::Process::launch(encoderPath, args, nullptr, &outputPipe, &errorPipe);
+    Poco::ProcessHandle child = Poco::Process::launch(encoderPath, args, nullptr, &outputPipe,
+                                                      &errorPipe);
     // The child holds its own copies now; closing ours lets the reader see
     // the end of the report when the child exits.
     outputPipe.close(Poco::Pipe::CLOSE_WRITE);

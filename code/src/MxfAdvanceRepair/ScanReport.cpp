@@ -41,20 +41,20 @@ std::string PercentText(double video, double audio)
 
 void MxfAdvanceRepair::ReportScanResult()
 {
-    Log(LogLevel::Info, __LINE__, "[mxf] Video samples counts is: ",
-        static_cast<uint64_t>(videoSamples.size()));
-    uint64_t videoTotal =
-        WalkTable(videoSamples, "[mxf] Video sample Sequence %d: offset:%lld, size:%lld\n",
-                  [this](const std::string& text) {
-                      Log(LogLevel::Info, __LINE__, "Video Frame Info: ", text);
-                  });
-    Log(LogLevel::Info, __LINE__, "[mxf] Audio samples counts is: ",
-        static_cast<uint64_t>(audioSamples.size()));
-    uint64_t audioTotal =
-        WalkTable(audioSamples, "[mxf] Audio sample Sequence %d: offset:%lld, size:%lld\n",
-                  [this](const std::string& text) {
-                      Log(LogLevel::Info, __LINE__, "Audio Frame Info:", text);
-                  });
+    Log(LogLevel::Info, __LINE__,
+        "[mxf] Video samples counts is: ", static_cast<uint64_t>(videoSamples.size()));
+    uint64_t videoTotal = WalkTable(videoSamples,
+                                    "[mxf] Video sample Sequence %d: offset:%lld, size:%lld\n",
+                                    [this](const std::string& text) {
+                                        Log(LogLevel::Info, __LINE__, "Video Frame Info: ", text);
+                                    });
+    Log(LogLevel::Info, __LINE__,
+        "[mxf] Audio samples counts is: ", static_cast<uint64_t>(audioSamples.size()));
+    uint64_t audioTotal = WalkTable(audioSamples,
+                                    "[mxf] Audio sample Sequence %d: offset:%lld, size:%lld\n",
+                                    [this](const std::string& text) {
+                                        Log(LogLevel::Info, __LINE__, "Audio Frame Info:", text);
+                                    });
     double fileSize = static_cast<double>(videoFileSize);
     double videoPercent = static_cast<double>(static_cast<int64_t>(videoTotal)) / fileSize * 100.0;
     double audioPercent = static_cast<double>(static_cast<int64_t>(audioTotal)) / fileSize * 100.0;

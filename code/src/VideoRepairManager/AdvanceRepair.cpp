@@ -53,8 +53,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start GetRepairedVideo ",
                    WideToNarrow(damaged));
     const std::string result = WideToNarrow(engine->GetRepairedVideo(damaged, resultFolder));
-    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance temp out file:",
-                   result);
+    logSink->Write(LogLevel::Debug, __LINE__,
+                   "AdvanceRepair Completed,advance temp out file:", result);
 
     EnsureParentFolder(outputPath);
 
@@ -69,10 +69,10 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     } catch (...) {
         // The repair has succeeded; the result may stay in the work folder.
     }
-    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance out file:",
-                   outputPath);
-    logSink->Write(LogLevel::Debug, __LINE__, "AdvanceRepair Completed,advance file:",
-                   "VideoRepairManager::AdvanceRepair");
+    logSink->Write(LogLevel::Debug, __LINE__,
+                   "AdvanceRepair Completed,advance out file:", outputPath);
+    logSink->Write(LogLevel::Debug, __LINE__,
+                   "AdvanceRepair Completed,advance file:", "VideoRepairManager::AdvanceRepair");
     return ResultOk;
 }
 

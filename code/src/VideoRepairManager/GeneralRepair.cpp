@@ -43,7 +43,9 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     if (input.getExtension() == "rsv" || input.getExtension() == "klv") {
         input.setExtension("mxf");
         if (Poco::File(input).exists()) {
-            input = Poco::Path(WideToNarrow(repairFolder)).makeDirectory().setFileName(input.getFileName());
+            input = Poco::Path(WideToNarrow(repairFolder))
+                        .makeDirectory()
+                        .setFileName(input.getFileName());
         }
         copyPath = input.toString();
         try {
@@ -66,8 +68,8 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     }
 
     if (Poco::File(outputPath).exists()) {
-        logSink->Write(LogLevel::Debug, __LINE__, "GeneralRepair Completed,general out file:",
-                       encoderOutput);
+        logSink->Write(LogLevel::Debug, __LINE__,
+                       "GeneralRepair Completed,general out file:", encoderOutput);
         return encoderResult < 0 ? ResultNoOutput : ResultOk;
     }
     logSink->Write(LogLevel::Error, __LINE__, "GeneralRepair ffmpeg not generate repairedVideo",
@@ -79,8 +81,8 @@ int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::w
 {
     if (!Poco::File(WideToNarrow(encoderPath)).exists()) return ResultEncoderNotStarted;
 
-    const std::wstring commandLine =
-        encoderPath + L" -y -i " + L"\"" + input + L"\"" + L" -codec copy " + L"\"" + output + L"\"";
+    const std::wstring commandLine = encoderPath + L" -y -i " + L"\"" + input + L"\"" +
+                                     L" -codec copy " + L"\"" + output + L"\"";
     // The platform may change the buffer while it parses the line.
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');

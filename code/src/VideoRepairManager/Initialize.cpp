@@ -78,7 +78,8 @@ int32_t VideoRepairManager::Initialize(const char* logFolderText, const char* wo
     engine.reset();
     logSink.reset();
     try {
-        logSink = std::make_unique<LogSink>(threshold, WideToNarrow(logFolder) + "/QorVideoRepair.log");
+        logSink = std::make_unique<LogSink>(threshold,
+                                            WideToNarrow(logFolder) + "/QorVideoRepair.log");
     } catch (...) {
         return ResultInitFailed;
     }

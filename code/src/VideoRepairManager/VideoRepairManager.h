@@ -42,8 +42,7 @@ public:
     void ensureTempDir();
     void Destroy();
     int32_t GeneralRepair(const char* inputPath, const char* outputPath);
-    int32_t AdvanceRepair(const char* damagedPath, const char* samplePath,
-                          const char* outputPath);
+    int32_t AdvanceRepair(const char* damagedPath, const char* samplePath, const char* outputPath);
 
     // The log, when initialisation got as far as making it.
     LogSink* Log() const { return logSink.get(); }
