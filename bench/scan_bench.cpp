@@ -1,12 +1,13 @@
 // Times the damaged-file scan against a plain sequential read of the same
 // file from the page cache.
 //
-//   scan_bench [--size-gib N] [--garbage-only] [--file PATH] [--keep]
+//   scan_bench [--size-gib N] [--garbage-only] [--file PATH] [--runs N] [--keep]
 //
 // The generated file holds about 90% essence elements (video values of
 // 100-300 KiB, audio values of 4-8 KiB) and 10% random bytes in stretches of
 // random length; --garbage-only writes random bytes only. Without --file it
 // goes to a fresh folder under /tmp, removed afterwards unless --keep.
+// Each of --runs rounds (default 5) times one raw read and one scan.
 // A scan stops after 2 GiB of unrecognised bytes, so keep --garbage-only
 // files at 2 GiB or less.
 #include <fcntl.h>
@@ -36,13 +37,15 @@ struct Options {
     double sizeGiB = 1.0;
     bool garbageOnly = false;
     bool keep = false;
+    int runs = 5;
     std::string file;
 };
 
 [[noreturn]] void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: scan_bench [--size-gib N] [--garbage-only] [--file PATH] [--keep]\n");
+    std::fprintf(
+        stderr,
+        "usage: scan_bench [--size-gib N] [--garbage-only] [--file PATH] [--runs N] [--keep]\n");
     std::exit(2);
 }
 
@@ -56,6 +59,9 @@ Options ParseArguments(int argc, char** argv)
             if (!(options.sizeGiB > 0)) Usage();
         } else if (a == "--garbage-only") {
             options.garbageOnly = true;
+        } else if (a == "--runs" && i + 1 < argc) {
+            options.runs = std::atoi(argv[++i]);
+            if (options.runs < 1) Usage();
         } else if (a == "--keep") {
             options.keep = true;
         } else if (a == "--file" && i + 1 < argc) {
@@ -70,6 +76,13 @@ Options ParseArguments(int argc, char** argv)
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // Buffered writer that fills with random bytes quickly.
@@ -160,9 +173,23 @@ Generated WriteFile(const std::string& path, uint64_t size, bool garbageOnly)
         }
         bool video = g.Uniform(0, 99) < 50;
         uint64_t valueSize = video ? g.Uniform(100 << 10, 300 << 10) : g.Uniform(4 << 10, 8 << 10);
-        uint8_t header[20] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01,
-                              0x03, 0x01, static_cast<uint8_t>(video ? 0x15 : 0x16), 0x01,
-                              0x01, 0x01, 0x83,
+        uint8_t header[20] = {0x06,
+                              0x0E,
+                              0x2B,
+                              0x34,
+                              0x01,
+                              0x02,
+                              0x01,
+                              0x01,
+                              0x0D,
+                              0x01,
+                              0x03,
+                              0x01,
+                              static_cast<uint8_t>(video ? 0x15 : 0x16),
+                              0x01,
+                              0x01,
+                              0x01,
+                              0x83,
                               static_cast<uint8_t>(valueSize >> 16),
                               static_cast<uint8_t>(valueSize >> 8),
                               static_cast<uint8_t>(valueSize)};
@@ -246,34 +273,44 @@ int main(int argc, char** argv)
 
     std::vector<uint8_t> buffer(kIoBuffer);
     uint64_t fileSize = ReadAll(path, buffer);  // warms the page cache
-    auto t = std::chrono::steady_clock::now();
-    ReadAll(path, buffer);
-    double rawSeconds = Seconds(t);
-    std::vector<uint8_t>().swap(buffer);
 
+    // Raw reads and scans take turns, so that both see the same state of
+    // the machine; the medians are compared.
     std::string logPath = (options.file.empty() ? folder : std::string("/tmp")) + "/bench.log";
     size_t video = 0;
     size_t audio = 0;
     int32_t result = 0;
-    double scanSeconds = 0;
-    {
+    std::vector<double> rawTimes;
+    std::vector<double> scanTimes;
+    for (int run = 0; run < options.runs; ++run) {
+        auto t = std::chrono::steady_clock::now();
+        ReadAll(path, buffer);
+        rawTimes.push_back(Seconds(t));
+
         vexmend::MxfAdvanceRepair engine;
         vexmend::LogSink sink(vexmend::LogLevel::Debug, logPath);
         engine.SetLogger(&sink);
         engine.SetVideoPath(vexmend::Utf8ToWideNoLocale(path), L"");
         t = std::chrono::steady_clock::now();
         result = engine.Repair();
-        scanSeconds = Seconds(t);
+        scanTimes.push_back(Seconds(t));
         video = engine.VideoSamples().size();
         audio = engine.AudioSamples().size();
     }
+    std::vector<uint8_t>().swap(buffer);
+    double rawSeconds = Median(rawTimes);
+    double scanSeconds = Median(scanTimes);
 
     double gb = static_cast<double>(fileSize) / 1e9;
-    std::printf("file size:      %llu bytes (%.3f GiB)\n", static_cast<unsigned long long>(fileSize),
+    std::printf("file size:      %llu bytes (%.3f GiB)\n",
+                static_cast<unsigned long long>(fileSize),
                 static_cast<double>(fileSize) / static_cast<double>(kGiB));
-    std::printf("raw read:       %.3f s  %.2f GB/s\n", rawSeconds, gb / rawSeconds);
-    std::printf("scan:           %.3f s  %.2f GB/s  (Repair() returned %d)\n", scanSeconds,
-                gb / scanSeconds, result);
+    std::printf("runs:           %d (medians below)\n", options.runs);
+    std::printf("raw read:       %.3f s  %.2f GB/s  (fastest %.3f s)\n", rawSeconds,
+                gb / rawSeconds, *std::min_element(rawTimes.begin(), rawTimes.end()));
+    std::printf("scan:           %.3f s  %.2f GB/s  (fastest %.3f s; Repair() returned %d)\n",
+                scanSeconds, gb / scanSeconds,
+                *std::min_element(scanTimes.begin(), scanTimes.end()), result);
     std::printf("ratio scan/raw: %.2f  (target <= 1.5)\n", scanSeconds / rawSeconds);
     std::printf("elements found: %zu video, %zu audio", video, audio);
     if (generated) {

@@ -10,7 +10,7 @@ StreamBuffer::StreamBuffer(uint64_t capacity, uint64_t startPosition, ReadFuncti
                            uint64_t totalSize)
     : capacity(capacity),
       totalSize(totalSize),
-      buffer(new uint8_t[capacity]()),
+      buffer(platform::AllocateZeroedBlock(static_cast<size_t>(capacity))),
       source(std::move(source)),
       available(0),
       cursor(static_cast<int32_t>(capacity)),

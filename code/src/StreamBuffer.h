@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Platform.h"
+
 namespace vexmend {
 
 class StreamBuffer {
@@ -47,7 +49,7 @@ private:
 
     uint64_t capacity;
     uint64_t totalSize;
-    std::unique_ptr<uint8_t[]> buffer;
+    platform::ZeroedBlock buffer;
     ReadFunction source;
     int32_t available;
     int32_t cursor;

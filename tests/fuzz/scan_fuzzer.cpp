@@ -1,9 +1,10 @@
 // Fuzzes the essence element recognition and the windowed walk over a file.
 //
-// Every input is used three ways:
+// Every input is used four ways:
 //  - DecodeBerLength and MatchEssenceKey at each position, on a heap copy of
 //    exactly the remaining bytes, so that AddressSanitizer reports any read
 //    past `count`; the results are checked against their documented ranges;
+//  - FindKeyPrefixStart over the whole input against a plain search;
 //  - a walk with StreamBuffer over the input as an in-memory file, with the
 //    real ReadEssenceElement (window large enough for the whole input) and
 //    with the same loop on a small window and a matching small look-ahead;
@@ -91,7 +92,8 @@ void CheckMatch(const uint8_t* bytes, uint64_t count)
 {
     EssenceSample sample = MatchEssenceKey(bytes, count);
     if (!sample.found) {
-        if (sample.size != 0 || sample.offset != 0) Fail("rejection not all zero", sample.size, sample.offset);
+        if (sample.size != 0 || sample.offset != 0)
+            Fail("rejection not all zero", sample.size, sample.offset);
         return;
     }
     if (sample.size == 0 || sample.size > kLargestLength) Fail("found size", sample.size, 0);
@@ -254,6 +256,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CheckBer(cut.get(), shorter);
             CheckMatch(cut.get(), shorter);
         }
+    }
+
+    // The prefix search against a plain walk, reading exactly up to the end.
+    if (size >= 3) {
+        uint64_t count = size - 3;
+        uint64_t expected = count;
+        for (uint64_t i = 0; i < count && expected == count; ++i)
+            if (std::memcmp(file.get() + i, kEssenceKeyPrefix, 4) == 0) expected = i;
+        uint64_t got = FindKeyPrefixStart(file.get(), count);
+        if (got != expected) Fail("prefix search", got, expected);
     }
 
     std::vector<Found> reference = ReferenceWalk(file.get(), size);

@@ -33,6 +33,32 @@ TEST(EssenceElement, PrefixBytes)
     EXPECT_EQ(0, std::memcmp(kEssenceKeyPrefix, expected, 12));
 }
 
+// The search must give the first position that a plain walk finds, at every
+// offset within and across its blocks, and ignore near misses and a prefix
+// that starts just past the last position.
+TEST(EssenceElement, FindKeyPrefixStartMatchesAPlainWalk)
+{
+    auto plain = [](const Bytes& bytes, uint64_t count) {
+        for (uint64_t i = 0; i < count; ++i)
+            if (std::memcmp(bytes.data() + i, kEssenceKeyPrefix, 4) == 0) return i;
+        return count;
+    };
+    const Bytes nearMiss = {0x06, 0x0E, 0x2B, 0x35, 0x06, 0x0E, 0x06, 0x06, 0x0E, 0x2B};
+    for (uint64_t count = 0; count <= 70; ++count) {
+        for (uint64_t at = 0; at <= count; ++at) {
+            // Exactly count + 3 bytes, so that a sanitizer sees any read past them.
+            Bytes bytes(count + 3, 0x06);
+            for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = nearMiss[i % nearMiss.size()];
+            if (at + 4 <= bytes.size()) std::memcpy(bytes.data() + at, kEssenceKeyPrefix, 4);
+            uint64_t expected = plain(bytes, count);
+            ASSERT_EQ(FindKeyPrefixStart(bytes.data(), count), expected)
+                << "count " << count << ", prefix at " << at;
+        }
+    }
+    Bytes none(4096 + 3, 0x06);
+    EXPECT_EQ(FindKeyPrefixStart(none.data(), 4096), 4096u);
+}
+
 TEST(EssenceElement, ItemTypeGivesTheKind)
 {
     for (uint8_t type : {0x05, 0x15, 0x18}) {
@@ -67,7 +93,8 @@ TEST(EssenceElement, KeyAndLengthSizes)
     EXPECT_EQ(audio.offset, 17u);
     EXPECT_EQ(audio.kind, EssenceKind::Audio);
 
-    EssenceSample largest = Match(Key(0x15, {0x88, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EssenceSample largest = Match(
+        Key(0x15, {0x88, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(largest.found, 1);
     EXPECT_EQ(largest.size, 0x7FFFFFFFFFFFFFFFull);
     EXPECT_EQ(largest.offset, 25u);

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VEXMEND_HAVE_SSE2 1
+#endif
+
 #include "StreamBuffer.h"
 
 namespace vexmend {
@@ -65,6 +70,41 @@ EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count)
     sample.offset = 16 + static_cast<uint64_t>(length.fieldSize);
     sample.kind = kind;
     return sample;
+}
+
+uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count)
+{
+    uint64_t i = 0;
+#ifdef VEXMEND_HAVE_SSE2
+    // Sixteen positions at a time: each of the four prefix bytes is compared
+    // at its own shift, and a position survives only where all four match.
+    const __m128i b0 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[0]));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[1]));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[2]));
+    const __m128i b3 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[3]));
+    for (; i + 16 <= count; i += 16) {
+        const uint8_t* p = bytes + i;
+        auto load = [p](int shift) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
+        };
+        __m128i hits = _mm_and_si128(
+            _mm_and_si128(_mm_cmpeq_epi8(load(0), b0), _mm_cmpeq_epi8(load(1), b1)),
+            _mm_and_si128(_mm_cmpeq_epi8(load(2), b2), _mm_cmpeq_epi8(load(3), b3)));
+        int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) {
+            int lowest = 0;
+            while ((mask & 1) == 0) {
+                mask >>= 1;
+                ++lowest;
+            }
+            return i + static_cast<uint64_t>(lowest);
+        }
+    }
+#endif
+    for (; i < count; ++i) {
+        if (std::memcmp(bytes + i, kEssenceKeyPrefix, 4) == 0) return i;
+    }
+    return count;
 }
 
 EssenceSample ReadEssenceElement(StreamBuffer& reader)

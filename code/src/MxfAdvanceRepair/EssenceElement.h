@@ -42,6 +42,12 @@ BerLength DecodeBerLength(const uint8_t* bytes, uint64_t count);
 // reading at most `count` bytes.
 EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count);
 
+// Offset of the first of `count` positions from `bytes` on where the first
+// four bytes of the key prefix start, or `count` when none does. Only such a
+// position can start an element, so a walk may step over all before it.
+// Reads bytes [bytes, bytes + count + 3): three bytes past the last position.
+uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count);
+
 // MatchEssenceKey at the reader's current byte, with up to 4 MiB of
 // look-ahead. A recognised element leaves the reader at its value's first
 // byte and gets that byte's absolute offset; otherwise the reader stays put.

@@ -38,11 +38,11 @@ uint64_t CountRejectedPositions(const StreamBuffer& reader, uint64_t limit)
     // Only a position with a whole key and a length byte after it can match.
     if (available < kMinimumElementHeader) return last + 1;
     uint64_t lastCandidate = std::min(last, available - kMinimumElementHeader);
+    // The 17 header bytes of position lastCandidate are in the window, so
+    // the prefix search may read its three bytes past each position.
     for (uint64_t i = 1; i <= lastCandidate; ++i) {
-        const void* candidate =
-            std::memchr(data + i, kEssenceKeyPrefix[0], lastCandidate - i + 1);
-        if (candidate == nullptr) break;
-        i = static_cast<uint64_t>(static_cast<const uint8_t*>(candidate) - data);
+        i += FindKeyPrefixStart(data + i, lastCandidate - i + 1);
+        if (i > lastCandidate) break;
         if (MatchEssenceKey(data + i, available - i).found) return i;
     }
     return last + 1;

@@ -1,8 +1,10 @@
 // The few operating-system services the library needs. Each platform has its
-// own implementation file; nothing else in the library includes system headers.
+// own implementation files; nothing else in the library includes system headers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vexmend::platform {
@@ -41,5 +43,17 @@ void WaitForProcess(const ProcessInformation& info);
 
 // Closes the thread handle, then the process handle.
 void CloseProcessHandles(const ProcessInformation& info);
+
+// Releases a block from AllocateZeroedBlock.
+struct BlockRelease {
+    size_t size = 0;
+    void operator()(uint8_t* block) const;
+};
+using ZeroedBlock = std::unique_ptr<uint8_t[], BlockRelease>;
+
+// A large zero-filled block taken straight from the system, backed by huge
+// pages where the system offers them so that first use costs few page
+// faults. Throws std::bad_alloc when the memory is not available.
+ZeroedBlock AllocateZeroedBlock(size_t size);
 
 }  // namespace vexmend::platform

@@ -44,8 +44,7 @@ namespace {
 bool IsRegularFile(const std::wstring& path)
 {
     struct stat status {};
-    return !path.empty() && stat(WideToUtf8(path).c_str(), &status) == 0 &&
-           S_ISREG(status.st_mode);
+    return !path.empty() && stat(WideToUtf8(path).c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // posix_spawn attributes and file actions, released on every path.
