@@ -1,3 +1,5 @@
+// The POSIX side of the test helpers: temporary folders under /tmp, shell
+// commands, media made and probed with the system's ffmpeg, the reference walk.
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
@@ -7,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -26,39 +27,6 @@ TempFolder::~TempFolder()
     std::filesystem::permissions(path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path, ignored);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
-uint64_t HashFile(const std::string& path)
-{
-    uint64_t hash = 1469598103934665603ull;
-    for (uint8_t byte : ReadBytes(path)) {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    }
-    return hash;
 }
 
 int RunShell(const std::string& command, std::string* output)
@@ -147,14 +115,6 @@ ProbeResult Probe(const std::string& path)
         }
     }
     return result;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,

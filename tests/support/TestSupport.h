@@ -8,7 +8,7 @@
 
 namespace vexmend::test {
 
-// A fresh folder under /tmp, removed with its content at the end of scope.
+// A fresh temporary folder, removed with its content at the end of scope.
 class TempFolder {
 public:
     TempFolder();
@@ -62,7 +62,7 @@ struct ProbeResult {
 };
 ProbeResult Probe(const std::string& path);
 
-// Lines of a text file.
+// Lines of a text; a line ends in LF or CR LF, and neither is part of it.
 std::vector<std::string> Lines(const std::string& text);
 
 // The byte-by-byte reference walk over a whole file held in memory: every

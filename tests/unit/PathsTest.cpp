@@ -17,6 +17,9 @@ TEST(Paths, ReplaceAllTurnsEveryBackslash)
     std::wstring text = L"D:\\work\\new/sub\\";
     ReplaceAll(text, L"\\", L"/");
     EXPECT_EQ(text, L"D:/work/new/sub/");
+    std::wstring unc = L"\\\\server\\share\\a b\\";
+    ReplaceAll(unc, L"\\", L"/");
+    EXPECT_EQ(unc, L"//server/share/a b/");
     std::wstring plain = L"C:/already/forward";
     ReplaceAll(plain, L"\\", L"/");
     EXPECT_EQ(plain, L"C:/already/forward");

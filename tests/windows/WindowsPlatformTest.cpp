@@ -45,16 +45,6 @@ TEST(WindowsPaths, HostFolderIsTheExecutablesFolderWithForwardSlashes)
     EXPECT_TRUE(test::Exists(WideToUtf8(GetEncoderPath())));
 }
 
-TEST(WindowsPaths, ReplaceAllOnADrivePath)
-{
-    std::wstring path = L"D:\\work\\new\\sub";
-    ReplaceAll(path, L"\\", L"/");
-    EXPECT_EQ(path, L"D:/work/new/sub");
-    std::wstring unc = L"\\\\server\\share\\a b\\";
-    ReplaceAll(unc, L"\\", L"/");
-    EXPECT_EQ(unc, L"//server/share/a b/");
-}
-
 TEST(WindowsText, WideIsUtf16AndSurvivesTheRoundTrip)
 {
     // U+1F3AC needs a surrogate pair in UTF-16 and four bytes in UTF-8.

@@ -1,24 +1,16 @@
-// The file helpers of support/TestSupport.h for Windows: the unit tests built
-// into the Windows test program use only these. Running programs and making
-// media with the system's ffmpeg stay on the POSIX side.
+// The temporary folders of support/TestSupport.h for Windows; the file helpers
+// come from support/FileSupport.cpp. Running programs and making media with
+// the system's ffmpeg stay on the POSIX side.
 #include <windows.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "support/TestSupport.h"
 
 namespace vexmend::test {
-
-namespace {
-
-std::filesystem::path PathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
-
-}  // namespace
 
 TempFolder::TempFolder()
 {
@@ -42,57 +34,7 @@ TempFolder::TempFolder()
 TempFolder::~TempFolder()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(PathOf(path), ignored);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(PathOf(path), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(PathOf(path), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path)
-{
-    std::error_code ignored;
-    return std::filesystem::exists(PathOf(path), ignored);
-}
-
-uint64_t HashFile(const std::string& path)
-{
-    uint64_t hash = 1469598103934665603ull;
-    for (uint8_t byte : ReadBytes(path)) {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-// Lines of a Windows text file: each ends in CR LF, and neither character is
-// part of the line. A lone LF still ends a line.
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    std::filesystem::remove_all(std::filesystem::u8path(path), ignored);
 }
 
 }  // namespace vexmend::test
