@@ -27,6 +27,7 @@
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "TextConvert.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -209,9 +210,12 @@ Generated WriteFile(const std::string& path, uint64_t size, bool garbageOnly)
     return counts;
 }
 
-// Reads the whole file sequentially; returns the bytes read.
-uint64_t ReadAll(const std::string& path, std::vector<uint8_t>& buffer)
+// Reads the whole file sequentially into a 32 MiB buffer; returns the bytes
+// read. The buffer is taken like the scan's read window and anew each time,
+// so that both runs copy into the same kind of memory.
+uint64_t ReadAll(const std::string& path)
 {
+    vexmend::platform::ZeroedBlock buffer = vexmend::platform::AllocateZeroedBlock(kIoBuffer);
     int fd = ::open(path.c_str(), O_RDONLY);
     if (fd < 0) {
         std::perror(path.c_str());
@@ -220,7 +224,7 @@ uint64_t ReadAll(const std::string& path, std::vector<uint8_t>& buffer)
     uint64_t total = 0;
     uint64_t sum = 0;
     for (;;) {
-        ssize_t r = ::read(fd, buffer.data(), buffer.size());
+        ssize_t r = ::read(fd, buffer.get(), kIoBuffer);
         if (r < 0) {
             std::perror("read");
             std::exit(1);
@@ -271,12 +275,11 @@ int main(int argc, char** argv)
         std::printf("using existing %s\n", path.c_str());
     }
 
-    std::vector<uint8_t> buffer(kIoBuffer);
-    uint64_t fileSize = ReadAll(path, buffer);  // warms the page cache
+    uint64_t fileSize = ReadAll(path);  // warms the page cache
 
     // Raw reads and scans take turns, so that both see the same state of
     // the machine; the medians are compared.
-    std::string logPath = (options.file.empty() ? folder : std::string("/tmp")) + "/bench.log";
+    std::string logPath = folder + "/scan_bench.log";
     size_t video = 0;
     size_t audio = 0;
     int32_t result = 0;
@@ -284,7 +287,7 @@ int main(int argc, char** argv)
     std::vector<double> scanTimes;
     for (int run = 0; run < options.runs; ++run) {
         auto t = std::chrono::steady_clock::now();
-        ReadAll(path, buffer);
+        ReadAll(path);
         rawTimes.push_back(Seconds(t));
 
         vexmend::MxfAdvanceRepair engine;
@@ -297,7 +300,6 @@ int main(int argc, char** argv)
         video = engine.VideoSamples().size();
         audio = engine.AudioSamples().size();
     }
-    std::vector<uint8_t>().swap(buffer);
     double rawSeconds = Median(rawTimes);
     double scanSeconds = Median(scanTimes);
 
@@ -324,9 +326,9 @@ int main(int argc, char** argv)
     }
     std::fflush(stdout);
 
+    ::unlink(logPath.c_str());
     if (!options.keep) {
         if (generated) ::unlink(path.c_str());
-        ::unlink(logPath.c_str());
         if (options.file.empty()) ::rmdir(folder.c_str());
     }
     return 0;

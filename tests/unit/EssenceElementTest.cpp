@@ -44,7 +44,7 @@ TEST(EssenceElement, FindKeyPrefixStartMatchesAPlainWalk)
         return count;
     };
     const Bytes nearMiss = {0x06, 0x0E, 0x2B, 0x35, 0x06, 0x0E, 0x06, 0x06, 0x0E, 0x2B};
-    for (uint64_t count = 0; count <= 70; ++count) {
+    for (uint64_t count = 0; count <= 140; ++count) {
         for (uint64_t at = 0; at <= count; ++at) {
             // Exactly count + 3 bytes, so that a sanitizer sees any read past them.
             Bytes bytes(count + 3, 0x06);

@@ -76,28 +76,34 @@ uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count)
 {
     uint64_t i = 0;
 #ifdef VEXMEND_HAVE_SSE2
-    // Sixteen positions at a time: each of the four prefix bytes is compared
-    // at its own shift, and a position survives only where all four match.
+    // Sixty-four positions at a time. The first two prefix bytes filter
+    // (random bytes pass once in 64 KiB); the other two are checked for each
+    // position that passes.
     const __m128i b0 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[0]));
     const __m128i b1 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[1]));
-    const __m128i b2 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[2]));
-    const __m128i b3 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[3]));
-    for (; i + 16 <= count; i += 16) {
+    for (; i + 64 <= count; i += 64) {
         const uint8_t* p = bytes + i;
-        auto load = [p](int shift) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
+        auto pairs = [p, b0, b1](int at) {
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 1));
+            return _mm_and_si128(_mm_cmpeq_epi8(first, b0), _mm_cmpeq_epi8(second, b1));
         };
-        __m128i hits = _mm_and_si128(
-            _mm_and_si128(_mm_cmpeq_epi8(load(0), b0), _mm_cmpeq_epi8(load(1), b1)),
-            _mm_and_si128(_mm_cmpeq_epi8(load(2), b2), _mm_cmpeq_epi8(load(3), b3)));
-        int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) {
-            int lowest = 0;
-            while ((mask & 1) == 0) {
-                mask >>= 1;
-                ++lowest;
+        const __m128i h0 = pairs(0);
+        const __m128i h1 = pairs(16);
+        const __m128i h2 = pairs(32);
+        const __m128i h3 = pairs(48);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(h0, h1), _mm_or_si128(h2, h3))) == 0) {
+            continue;
+        }
+        uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h0))) |
+                        static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h1))) << 16 |
+                        static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h2))) << 32 |
+                        static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h3))) << 48;
+        for (uint64_t k = 0; mask != 0; ++k, mask >>= 1) {
+            if ((mask & 1) != 0 && p[k + 2] == kEssenceKeyPrefix[2] &&
+                p[k + 3] == kEssenceKeyPrefix[3]) {
+                return i + k;
             }
-            return i + static_cast<uint64_t>(lowest);
         }
     }
 #endif
