@@ -1,12 +1,14 @@
 // The merge: one encoder run that wraps the raw video and audio data files
-// into the result file, polled and stopped at a time limit.
-#include <Poco/Process.h>
+// into the result file, watched until it ends or its result stops growing.
+#include <Poco/File.h>
 #include <Poco/Stopwatch.h>
 #include <Poco/Thread.h>
 
 #include <cstdio>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/VideoCodec.h"
+#include "platform/ChildProcess.h"
 
 namespace vexmend {
 
@@ -14,13 +16,33 @@ namespace {
 
 constexpr long kPollMilliseconds = 300;
 
+// Size of the file at `path`, 0 while it does not exist.
+uint64_t FileSize(const std::string& path)
+{
+    try {
+        Poco::File file(path);
+        return file.exists() ? file.getSize() : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& videoDataPath,
                                                           const std::string& audioDataPath,
                                                           const std::string& outputPath) const
 {
-    std::vector<std::string> args{"-y", "-i", videoDataPath};
+    std::vector<std::string> args{"-y"};
+    // The raw video is named to the encoder, which cannot always tell it from
+    // its content (a stream that starts with damaged frames).
+    if (std::string demuxer = RawDemuxerFor(videoCodec); !demuxer.empty()) {
+        if (RawDemuxerTakesFrameRate(videoCodec)) {
+            args.insert(args.end(), {"-framerate", FrameRateText(frameRate)});
+        }
+        args.insert(args.end(), {"-f", demuxer});
+    }
+    args.insert(args.end(), {"-i", videoDataPath});
     // The audio description only makes sense in front of an audio input.
     if (!audioSamples.empty()) {
         args.insert(args.end(), audioArgs.begin(), audioArgs.end());
@@ -30,7 +52,10 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
     char duration[64];
     std::snprintf(duration, sizeof duration, "%f",
                   static_cast<double>(videoSamples.size()) / frameRate);
-    args.insert(args.end(), {"-vcodec", "copy", "-t", duration, outputPath});
+    // Every frame is kept, also those before the first key frame, and counted
+    // afresh: damaged frames carry damaged timestamps.
+    args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t",
+                             duration, "-f", "mxf", outputPath});
     return args;
 }
 
@@ -40,31 +65,40 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(std::string videoDataPath, std::string
     int32_t usable = CheckCommandExists(encoderPath);
     if (usable != 0) return usable;
 
-    Poco::Process::Args args = MergeArguments(videoDataPath, audioDataPath, outputPath);
+    std::vector<std::string> args = MergeArguments(videoDataPath, audioDataPath, outputPath);
     std::string logged;
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);
 
-    Poco::ProcessHandle child = Poco::Process::launch(encoderPath, args);
-    encoderProcessId = static_cast<uint32_t>(child.id());
+    platform::ChildProcess child(encoderPath, args, false);
+    encoderProcessId = child.Id();
 
-    Poco::Stopwatch watch;
-    watch.start();
-    auto elapsedSeconds = [&watch] { return watch.elapsed() / 1000000; };
-    while (elapsedSeconds() < mergeTimeLimitSeconds && child.tryWait() == -1) {
+    // A long recording on a slow disk may take its time; only an encoder
+    // whose result stops growing for the time limit is stuck.
+    Poco::Stopwatch sinceGrowth;
+    sinceGrowth.start();
+    uint64_t size = 0;
+    while (!child.TryWait()) {
+        if (uint64_t now = FileSize(outputPath); now != size) {
+            size = now;
+            sinceGrowth.restart();
+        } else if (sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds) {
+            try {
+                child.Kill();
+            } catch (...) {
+                Log(LogLevel::Error, __LINE__, "[MXF] kill process failed.", int32_t{-1});
+                return -2;
+            }
+            Log(LogLevel::Error, __LINE__, "[MXF] encoder killed, result not grown for seconds:",
+                static_cast<uint64_t>(mergeTimeLimitSeconds));
+            return -4;
+        }
         Poco::Thread::sleep(kPollMilliseconds);
     }
-
-    try {
-        Poco::Process::PID pid = static_cast<Poco::Process::PID>(encoderProcessId);
-        if (Poco::Process::isRunning(pid)) {
-            Poco::Process::kill(pid);
-            // Reap it, so that it holds no data file open once we return.
-            child.wait();
-        }
-    } catch (...) {
-        Log(LogLevel::Error, __LINE__, "[MXF] kill process failed.", int32_t{-1});
-        return -2;
+    int32_t status = *child.TryWait();
+    if (status != 0) {
+        Log(LogLevel::Error, __LINE__, "[MXF] encoder failed, exit status:", status);
+        return -3;
     }
     return 0;
 }

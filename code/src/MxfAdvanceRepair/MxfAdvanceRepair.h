@@ -19,7 +19,8 @@ class StreamBuffer;
 struct MxfAdvanceRepairOptions {
     // Encoder program (UTF-8); empty means "ffmpeg.exe" beside the host.
     std::string encoderPath;
-    // Seconds the merge's encoder may run before it is killed.
+    // Seconds the merge's encoder may go without its result growing before
+    // it is killed, and that the probe's encoder may go without reporting.
     int64_t mergeTimeLimitSeconds = 60;
 };
 
@@ -47,8 +48,10 @@ public:
     int AnalyzeSampleVideo();
     int32_t AnalyzeAudioCodecInfo();
 
-    // Has the encoder wrap the data files into `outputPath`: 0 when it ran,
-    // -1 when it cannot be used, -2 when it could not be stopped.
+    // Has the encoder wrap the data files into `outputPath`: 0 when it ended
+    // by itself with exit status 0, -1 when it cannot be used, -2 when it
+    // could not be stopped, -3 when it failed, -4 when it was killed because
+    // its result stopped growing.
     int32_t MergeAudioVideo(std::string videoDataPath, std::string audioDataPath,
                             std::string outputPath);
 
@@ -64,6 +67,7 @@ public:
     const std::vector<EssenceSample>& AudioSamples() const { return audioSamples; }
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
     double FrameRate() const { return frameRate; }
+    const std::string& VideoCodec() const { return videoCodec; }
     uint32_t AudioStreamCount() const { return audioStreamCount; }
     bool SampleChanged() const { return sampleChanged; }
     const std::wstring& VideoPath() const { return videoPath; }
@@ -80,7 +84,9 @@ private:
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
 
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
-    void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer);
+    void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer,
+                   bool isVideo);
+    void WriteVideoData(std::ostream& target, std::vector<char>& buffer);
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
@@ -88,6 +94,10 @@ private:
     std::wstring samplePath;
     std::vector<std::string> audioArgs;
     double frameRate = 30.0;
+    // The sample's video codec, and the stream header its first picture
+    // carries (for damaged files whose first frames lost theirs).
+    std::string videoCodec;
+    std::vector<uint8_t> sampleStreamHeader;
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;

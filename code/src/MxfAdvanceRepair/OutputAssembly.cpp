@@ -5,8 +5,12 @@
 #include <Poco/Path.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/SampleHeader.h"
+#include "MxfAdvanceRepair/VideoCodec.h"
 #include "TextConvert.h"
 
 namespace vexmend {
@@ -37,6 +41,14 @@ std::wstring Stem(const std::wstring& path)
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
     std::wstring::size_type dot = name.rfind(L'.');
     return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+// True when `a` and `b` name one existing file.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
+                                       error);
 }
 
 }  // namespace
@@ -74,7 +86,7 @@ void DeleteFileIfExists(const std::string& path)
 // position. An entry whose stated size reaches past the end of the damaged
 // file gives only the bytes that the file holds.
 void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& target,
-                                 std::vector<char>& buffer)
+                                 std::vector<char>& buffer, bool isVideo)
 {
     if (videoStream->eof()) videoStream->clear();
     uint64_t done = 0;
@@ -84,10 +96,34 @@ void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& targe
         uint64_t chunk = std::min<uint64_t>(entry.size - done, kCopyChunk);
         videoStream->read(buffer.data(), static_cast<std::streamsize>(chunk));
         std::streamsize got = videoStream->gcount();
+        if (isVideo) {
+            BreakFalsePictureStarts(videoCodec, reinterpret_cast<uint8_t*>(buffer.data()),
+                                    static_cast<size_t>(got));
+        }
         if (got > 0) target.write(buffer.data(), got);
         if (static_cast<uint64_t>(got) != chunk) break;
         done += chunk;
     }
+}
+
+// The video frames in table order. A stream that does not begin with its
+// codec's stream header gets the sample's in front, so that the encoder can
+// read it and every frame after it can be decoded.
+void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& buffer)
+{
+    if (!videoSamples.empty() && !sampleStreamHeader.empty()) {
+        std::ostringstream first;
+        CopyEntry(videoSamples.front(), first, buffer, false);
+        const std::string bytes = first.str();
+        if (!StartsWithStreamHeader(videoCodec, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                    bytes.size())) {
+            target.write(reinterpret_cast<const char*>(sampleStreamHeader.data()),
+                         static_cast<std::streamsize>(sampleStreamHeader.size()));
+            Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
+                uint64_t{sampleStreamHeader.size()});
+        }
+    }
+    for (const EssenceSample& entry : videoSamples) CopyEntry(entry, target, buffer, true);
 }
 
 std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
@@ -109,22 +145,35 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     const std::ios::openmode mode = std::ios::out | std::ios::binary | std::ios::trunc;
     {
         Poco::FileOutputStream videoData(videoDataPath, mode);
-        for (const EssenceSample& entry : videoSamples) CopyEntry(entry, videoData, buffer);
+        WriteVideoData(videoData, buffer);
         videoData.close();
     }
     {
         Poco::FileOutputStream audioData(audioDataPath, mode);
         for (size_t i = 0; i < audioSamples.size(); ++i) {
             if (audioStreamCount == 0 || i % audioStreamCount == 0) {
-                CopyEntry(audioSamples[i], audioData, buffer);
+                CopyEntry(audioSamples[i], audioData, buffer, false);
             }
         }
         audioData.close();
     }
 
-    if (MergeAudioVideo(videoDataPath, audioDataPath, WideToUtf8(result)) < 0) {
+    const std::string resultPath = WideToUtf8(result);
+    // A result of an earlier call must never pass for this one's; the
+    // damaged file itself is never the result.
+    if (SameFile(resultPath, WideToUtf8(damagedPath))) {
+        Log(LogLevel::Error, __LINE__, "[GetRepairedVideo] result would replace the damaged file:",
+            resultPath);
+        return std::wstring();
+    }
+    DeleteFileIfExists(resultPath);
+    if (MergeAudioVideo(videoDataPath, audioDataPath, resultPath) < 0) {
         Log(LogLevel::Error, __LINE__,
             "[GetRepairedVideo]merge audio and video file by ffmpeg failed.", int32_t{-1});
+        DeleteFileIfExists(resultPath);
+    } else if (!FindFirstPictureElement(resultPath)) {
+        Log(LogLevel::Error, __LINE__, "[GetRepairedVideo] result holds no video:", resultPath);
+        DeleteFileIfExists(resultPath);
     }
     return result;
 }

@@ -1,14 +1,20 @@
 // The sample probe: the encoder reads the sample file and prints its stream
-// report, which tells how the device codes its audio and its frame rate.
-#include <Poco/Pipe.h>
-#include <Poco/PipeStream.h>
-#include <Poco/Process.h>
-
+// report, which tells how the device codes its audio, its frame rate and its
+// video codec.
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/SampleHeader.h"
 #include "MxfAdvanceRepair/SampleReport.h"
 #include "TextConvert.h"
+#include "platform/ChildProcess.h"
 
 namespace vexmend {
+
+namespace {
+
+// Longest report line kept; the rest of a longer line is dropped.
+constexpr size_t kMaximumLine = 1022;
+
+}  // namespace
 
 int MxfAdvanceRepair::AnalyzeSampleVideo()
 {
@@ -18,6 +24,7 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
             "[AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed.", int32_t{-1});
         return -1;
     }
+    sampleStreamHeader = ReadSampleStreamHeader(WideToUtf8(samplePath), videoCodec);
     return 0;
 }
 
@@ -26,35 +33,57 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     int32_t usable = CheckCommandExists(encoderPath);
     if (usable != 0) return usable;
 
-    Poco::Process::Args args{"-i", WideToUtf8(samplePath)};
+    const std::vector<std::string> args{"-i", WideToUtf8(samplePath)};
     Log(LogLevel::Debug, __LINE__, "[AnalyzeSampleVideo] probe sample:", args[1]);
-    Poco::Pipe outputPipe;
-    Poco::Pipe errorPipe;
-    Poco::ProcessHandle child = Poco::Process::launch(encoderPath, args, nullptr, &outputPipe,
-                                                      &errorPipe);
-    // The child holds its own copies now; closing ours lets the reader see
-    // the end of the report when the child exits.
-    outputPipe.close(Poco::Pipe::CLOSE_WRITE);
-    errorPipe.close(Poco::Pipe::CLOSE_WRITE);
-    Poco::PipeInputStream report(errorPipe);
+    platform::ChildProcess child(encoderPath, args, true);
 
     audioArgs.clear();
     audioStreamCount = 0;
     frameRate = 30.0;
+    videoCodec.clear();
 
-    // Lines are read whole, however long; the report is read to its end.
     SampleReportParser parser;
-    std::string line;
-    while (std::getline(report, line)) {
-        if (parser.Feed(line) == SampleReportParser::LineResult::BadFrameRate) {
+    bool rateWarned = false;
+    auto feed = [&](const std::string& line) {
+        if (parser.Feed(line) == SampleReportParser::LineResult::BadFrameRate && !rateWarned) {
             Log(LogLevel::Warning, __LINE__, "[MXF] frame rate is not a number, line:", line);
+            rateWarned = true;
+        }
+    };
+    // The report is read to its end; an encoder that stops reporting for the
+    // time limit is stopped.
+    std::string line;
+    bool cut = false;
+    char chunk[4096];
+    const int timeoutMilliseconds = static_cast<int>(mergeTimeLimitSeconds * 1000);
+    for (;;) {
+        int64_t got = child.ReadError(chunk, sizeof chunk, timeoutMilliseconds);
+        if (got < 0) {
+            child.Kill();
+            Log(LogLevel::Error, __LINE__, "[AnalyzeSampleVideo] encoder stopped reporting, killed:",
+                args[1]);
+            return -1;
+        }
+        if (got == 0) break;
+        for (int64_t i = 0; i < got; ++i) {
+            if (chunk[i] == '\n') {
+                feed(line);
+                line.clear();
+                cut = false;
+            } else if (line.size() < kMaximumLine && !cut) {
+                line += chunk[i];
+            } else {
+                cut = true;
+            }
         }
     }
-    int exitCode = child.wait();
+    if (!line.empty()) feed(line);
+    int32_t exitCode = child.Wait();
 
     audioArgs = parser.AudioArgs();
     audioStreamCount = parser.AudioStreamCount();
     frameRate = parser.FrameRate();
+    videoCodec = parser.VideoCodec();
     return parser.AudioLineSeen() ? exitCode : -1;
 }
 

@@ -33,24 +33,54 @@ SampleReportParser::LineResult SampleReportParser::Feed(const std::string& line)
 {
     bool rateRead = ReadFrameRate(line);
     ReadAudioLine(line);
+    ReadVideoCodec(line);
     return rateRead ? LineResult::Used : LineResult::BadFrameRate;
 }
 
-// "..., 25 fps, ..." on a video stream line. Returns false when the text
-// between the comma and "fps" holds no number; the rate is then unchanged.
+namespace {
+
+enum class Figure { Absent, Number, NotANumber };
+
+// The text between the last comma before `at` and `at`, read as a number.
+Figure NumberBefore(const std::string& line, std::string::size_type at, double& value)
+{
+    std::string::size_type comma = line.rfind(',', at);
+    if (comma == std::string::npos) return Figure::Absent;
+    try {
+        value = std::stod(line.substr(comma + 1, at - comma - 1));
+    } catch (const std::logic_error&) {  // invalid_argument, out_of_range
+        return Figure::NotANumber;
+    }
+    return Figure::Number;
+}
+
+}  // namespace
+
+// "..., 25 fps, 25 tbr, ..." on a video stream line. Returns false when the
+// text between the comma and "fps" holds no number; the rate is then unchanged.
 bool SampleReportParser::ReadFrameRate(const std::string& line)
 {
     if (line.find("Video:") == std::string::npos) return true;
+    // Some writers' streams report no "fps" figure, only "tbr".
+    if (std::string::size_type tbr = line.find(" tbr"); tbr != std::string::npos) {
+        if (NumberBefore(line, tbr, tbrRate) == Figure::Number) tbrSeen = true;
+    }
     std::string::size_type fps = line.find("fps");
     if (fps == std::string::npos) return true;
-    std::string::size_type comma = line.rfind(',', fps);
-    if (comma == std::string::npos) return true;
-    try {
-        frameRate = std::stod(line.substr(comma + 1, fps - comma - 1));
-    } catch (const std::logic_error&) {  // invalid_argument, out_of_range
-        return false;
-    }
-    return true;
+    Figure figure = NumberBefore(line, fps, frameRate);
+    fpsSeen = fpsSeen || figure == Figure::Number;
+    return figure != Figure::NotANumber;
+}
+
+// "Video: mpeg2video (4:2:2), ...": the word after "Video: " up to the first
+// space or comma, from the first video line.
+void SampleReportParser::ReadVideoCodec(const std::string& line)
+{
+    if (!videoCodec.empty()) return;
+    std::string::size_type video = line.find("Video: ");
+    if (video == std::string::npos) return;
+    std::string::size_type start = video + 7;
+    videoCodec = line.substr(start, line.find_first_of(" ,", start) - start);
 }
 
 // "Audio: pcm_s16le, 48000 Hz, 2 channels, ...": only the first audio line is

@@ -64,8 +64,9 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         return ResultAdvanceFailed;
     }
     try {
-        Poco::File(result).copyTo(Poco::Path(outputPath).toString());
-        Poco::File(result).remove();
+        const char* how = MoveOrCopyFile(result, Poco::Path(outputPath).toString());
+        logSink->Write(LogLevel::Debug, __LINE__, std::string("[AdvanceRepair] result moved by ") +
+                                                      how + ":", outputPath);
     } catch (...) {
         // The repair has succeeded; the result may stay in the work folder.
     }

@@ -13,4 +13,10 @@ std::wstring WorkSubfolder(const std::wstring& name);
 // A path without a folder part lies in the current folder: nothing to make.
 void EnsureParentFolder(const std::string& path);
 
+// Moves the file `from` to `to` (both UTF-8), replacing a file there; into
+// the folder `to` under its own name when `to` is a folder. Renames within a
+// file system, copies and removes across file systems. Returns "rename" or
+// "copy"; throws when neither works.
+const char* MoveOrCopyFile(const std::string& from, const std::string& to);
+
 }  // namespace vexmend

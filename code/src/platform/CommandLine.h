@@ -22,4 +22,7 @@ struct ParsedCommandLine {
 ParsedCommandLine ParseCommandLine(const std::wstring& text,
                                    const std::function<bool(const std::wstring&)>& isFile);
 
+// One argument quoted so that the rules above give it back unchanged.
+std::wstring QuoteArgument(const std::wstring& argument);
+
 }  // namespace vexmend::platform
