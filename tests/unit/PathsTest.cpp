@@ -64,6 +64,14 @@ TEST(Paths, CommandLineSplitsLikeTheWindowsRuntime)
     parsed = platform::ParseCommandLine(L"prog  one\ttwo", nullptr);
     EXPECT_EQ(parsed.program, L"prog");
     EXPECT_EQ(parsed.arguments, (std::vector<std::wstring>{L"one", L"two"}));
+
+    // Quoted arguments come back unchanged, however many quotes and
+    // backslashes they hold.
+    std::vector<std::wstring> tricky{L"",     L"a b",     L"x\"y",  L"end\\", L"a\\\"b",
+                                     L"C:\\p q\\", L"\\\\srv", L"\t", L"plain"};
+    std::wstring line = L"prog";
+    for (const std::wstring& argument : tricky) line += L" " + platform::QuoteArgument(argument);
+    EXPECT_EQ(platform::ParseCommandLine(line, nullptr).arguments, tricky);
 }
 
 class EngineFrame : public ::testing::Test {

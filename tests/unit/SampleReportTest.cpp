@@ -24,6 +24,9 @@ TEST(SampleReport, VideoAndStereoPcmLines)
     EXPECT_EQ(parser.AudioStreamCount(), 1u);
     EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s16le", "-ar", "48000", "-ac", "2"}));
     EXPECT_TRUE(parser.AudioLineSeen());
+    EXPECT_EQ(parser.VideoCodec(), "mpeg2video");
+    EXPECT_EQ(Parse({"Stream #0:0: Video: h264, yuv420p", "Stream #0:1: Video: hevc"}).VideoCodec(),
+              "h264");
 }
 
 TEST(SampleReport, ChannelLayoutsAndFirstAudioLineOnly)
@@ -63,6 +66,11 @@ TEST(SampleReport, FrameRateRules)
     EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, 1920x1080"}).FrameRate(), 30.0);
     EXPECT_DOUBLE_EQ(Parse({"Duration: 25 fps, Video: x"}).FrameRate(),
                      30.0);  // no comma before fps
+    // Without an "fps" figure the "tbr" one counts; with one, it wins.
+    EXPECT_DOUBLE_EQ(
+        Parse({"Stream #0:0: Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn"}).FrameRate(), 25.0);
+    EXPECT_DOUBLE_EQ(Parse({"Video: h264, 29.97 fps, 59.94 tbr"}).FrameRate(), 29.97);
+    EXPECT_DOUBLE_EQ(Parse({"Video: h264, 50 tbr", "Video: dv, 25 fps"}).FrameRate(), 25.0);
     // The last video line that gives a rate wins.
     EXPECT_DOUBLE_EQ(Parse({"Video: a, 25 fps", "Video: b, 50 fps"}).FrameRate(), 50.0);
 

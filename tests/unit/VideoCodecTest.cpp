@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "MxfAdvanceRepair/VideoCodec.h"
+
+namespace vexmend {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct FrameCase {
+    const char* codec;
+    Bytes frame;
+    size_t headerLength;
+    bool startsWithHeader;
+};
+
+const Bytes kMpegSequence{0, 0, 1, 0xB3, 0x2D, 0x02, 0, 0, 1, 0xB5, 0x18, 0, 0, 1, 0xB8, 0x08};
+const Bytes kMpegIPicture{0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8, 0, 0, 1, 0x01, 0x22};
+const Bytes kMpegBPicture{0, 0, 1, 0x00, 0x40, 0x1F, 0xFF, 0xF8, 0, 0, 1, 0x01, 0x22};
+
+Bytes Join(std::initializer_list<Bytes> parts)
+{
+    Bytes joined;
+    for (const Bytes& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
+{
+    const FrameCase cases[] = {
+        {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true},
+        {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false},
+        {"mpeg2video", kMpegBPicture, 0, false},
+        // H.264: SPS, PPS, then an IDR slice behind a four-byte start code.
+        {"h264", {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88}, 12, true},
+        {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 1, 0x41, 0x9A}, 6, false},
+        // HEVC: VPS, SPS, then an IDR slice.
+        {"hevc", {0, 0, 1, 0x40, 0x01, 0x0C, 0, 0, 1, 0x42, 0x01, 0x01, 0, 0, 1, 0x26, 0x01}, 12, true},
+        {"hevc", {0, 0, 1, 0x02, 0x01, 0xD0}, 0, false},
+        {"dvvideo", {0x1F, 0x07, 0x00, 0x3F}, 0, true},
+        {"mpeg2video", {0, 0, 1}, 0, false},
+    };
+    for (const FrameCase& c : cases) {
+        SCOPED_TRACE(std::string(c.codec) + " frame of " + std::to_string(c.frame.size()));
+        EXPECT_EQ(StreamHeaderLength(c.codec, c.frame.data(), c.frame.size()), c.headerLength);
+        EXPECT_EQ(StartsWithStreamHeader(c.codec, c.frame.data(), c.frame.size()),
+                  c.startsWithHeader);
+    }
+}
+
+TEST(VideoCodec, FalsePictureStartsInStuffingAreBroken)
+{
+    Bytes frame = Join({kMpegSequence, kMpegIPicture, {0, 0, 0, 1, 0, 0, 0, 0}});
+    Bytes expected = frame;
+    expected[expected.size() - 5] = 0;
+    EXPECT_EQ(BreakFalsePictureStarts("mpeg2video", frame.data(), frame.size()), 1u);
+    EXPECT_EQ(frame, expected);
+    Bytes h264 = {0, 0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(BreakFalsePictureStarts("h264", h264.data(), h264.size()), 0u);
+}
+
+TEST(VideoCodec, DemuxersAndRates)
+{
+    EXPECT_EQ(RawDemuxerFor("mpeg2video"), "mpegvideo");
+    EXPECT_EQ(RawDemuxerFor("dvvideo"), "dv");
+    EXPECT_EQ(RawDemuxerFor("prores"), "");
+    EXPECT_TRUE(RawDemuxerTakesFrameRate("h264"));
+    EXPECT_FALSE(RawDemuxerTakesFrameRate("mpeg2video"));
+    EXPECT_EQ(FrameRateText(29.97), "30000/1001");
+    EXPECT_EQ(FrameRateText(59.94), "60000/1001");
+    EXPECT_EQ(FrameRateText(23.976), "24000/1001");
+    EXPECT_EQ(FrameRateText(25.0), "25");
+    EXPECT_EQ(FrameRateText(12.5), "12.5");
+}
+
+}  // namespace
+}  // namespace vexmend
