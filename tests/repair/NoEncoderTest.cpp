@@ -1,6 +1,5 @@
 // Runs from a folder without ffmpeg.exe beside the executable. A test may put
 // a stand-in there for one scope; the tests of this program never overlap.
-#include <cstring>
 #include <filesystem>
 
 #include "repair/RepairFixture.h"
@@ -12,44 +11,41 @@ class NoEncoder : public RepairTest {};
 
 // A script placed as ffmpeg.exe beside the test executable while in scope.
 struct StandInEncoder {
-    explicit StandInEncoder(const char* script)
+    explicit StandInEncoder(const std::string& script)
     {
-        if (script == nullptr) return;
-        WriteBytes(path.string(), std::vector<uint8_t>(script, script + std::strlen(script)));
+        if (script.empty()) return;
+        WriteBytes(path.string(), {script.begin(), script.end()});
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     }
-    ~StandInEncoder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
+    ~StandInEncoder() { std::filesystem::remove(path, ignored); }
     const std::filesystem::path path =
         std::filesystem::read_symlink("/proc/self/exe").parent_path() / "ffmpeg.exe";
+    std::error_code ignored;
 };
 
 TEST_F(NoEncoder, GeneralRepairFailsAndLeavesOnlyAnOlderFileThatTheEncoderNeverTouched)
 {
     const struct {
-        const char* encoder;  // none: missing
+        std::string encoder;  // empty: missing
         bool olderOutput;
         std::string record;
     } cases[] = {
-        {nullptr, false, ") GeneralRepair ffmpeg not generate repairedVideo"},
-        {nullptr, true, ") GeneralRepair Completed,general out file: "},
+        {"", false, ") GeneralRepair ffmpeg not generate repairedVideo"},
+        {"", true, ") GeneralRepair Completed,general out file: "},
         {"#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1\n", true,
          ") [GeneralRepair] encoder exit status: 1\n"},
     };
     MakeMxf(media / "clip.mxf", MediaSpec{});
     uint64_t before = HashFile(media / "clip.mxf");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.encoder ? c.encoder : "no encoder");
+        SCOPED_TRACE(c.encoder);
         StandInEncoder encoder(c.encoder);
         if (c.olderOutput) WriteBytes(media / "o.mxf", {'o', 'l', 'd'});
         EXPECT_EQ(QorMxfGeneralRepair((media / "clip.mxf").c_str(), (media / "o.mxf").c_str()),
                   VEXMEND_NO_OUTPUT);
         EXPECT_TRUE(Logged(c.record));
-        EXPECT_EQ(Logged("ffmpeg Repair completed."), c.encoder != nullptr);
-        const bool kept = c.olderOutput && c.encoder == nullptr;
+        EXPECT_EQ(Logged("ffmpeg Repair completed."), !c.encoder.empty());
+        const bool kept = c.olderOutput && c.encoder.empty();
         EXPECT_EQ(Exists(media / "o.mxf"), kept);
         EXPECT_EQ(ReadText(media / "o.mxf"), kept ? "old" : "");
         EXPECT_EQ(HashFile(media / "clip.mxf"), before);
