@@ -28,9 +28,9 @@ extern "C" {
 #define VEXMEND_OK 0                      /* success */
 #define VEXMEND_NO_MANAGER (-1)           /* a repair was asked for before QorMxfInit */
 #define VEXMEND_INIT_FAILED (-2050)       /* the log or the repair engine could not be made */
-#define VEXMEND_NO_INPUT (-2051)          /* general repair: input path null or empty */
+#define VEXMEND_NO_INPUT (-2051)          /* general repair: input names no file */
 #define VEXMEND_REPAIR_DIR_FAILED (-2052) /* general repair: work folder unusable */
-#define VEXMEND_NO_OUTPUT (-2054)         /* general repair: the encoder produced no output */
+#define VEXMEND_NO_OUTPUT (-2054)         /* general repair: the encoder failed or wrote nothing */
 #define VEXMEND_MISSING_PATH (-2055)      /* advance repair: damaged or sample path null */
 #define VEXMEND_ADVANCE_FAILED (-2056)    /* advance repair: scan failed or no result */
 
@@ -47,8 +47,10 @@ VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t reserved, const c
 VEXMEND_API void QorMxfDestroy(void);
 
 /*
- * General repair: the encoder "ffmpeg.exe" beside the host executable rewraps
- * inputPath with stream copy into outputPath. Returns VEXMEND_OK,
+ * General repair: the encoder "ffmpeg.exe" beside the host executable reads
+ * inputPath as MXF and rewraps every video and audio stream with stream copy
+ * into outputPath. VEXMEND_OK only when the encoder succeeded; a failed run's
+ * output is removed. Returns VEXMEND_OK,
  * VEXMEND_NO_MANAGER, VEXMEND_NO_INPUT, VEXMEND_REPAIR_DIR_FAILED or
  * VEXMEND_NO_OUTPUT.
  */

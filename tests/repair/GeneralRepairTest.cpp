@@ -75,21 +75,53 @@ TEST_F(GeneralRepair, PathsWithSpacesAndNonAsciiCharactersReachTheEncoder)
 
 TEST_F(GeneralRepair, MissingOrEmptyArgumentsAreRefused)
 {
-    EXPECT_EQ(QorMxfGeneralRepair(nullptr, (media / "o.mxf").c_str()), VEXMEND_NO_INPUT);
+    std::string older = media / "o.mxf";
+    WriteBytes(older, {'o', 'l', 'd'});
+    EXPECT_EQ(QorMxfGeneralRepair(nullptr, older.c_str()), VEXMEND_NO_INPUT);
     EXPECT_FALSE(Logged("Start VideoRepairManager::GeneralRepair"));
-    EXPECT_EQ(QorMxfGeneralRepair("", (media / "o.mxf").c_str()), VEXMEND_NO_INPUT);
+    EXPECT_EQ(QorMxfGeneralRepair("", older.c_str()), VEXMEND_NO_INPUT);
     EXPECT_TRUE(Logged("Start VideoRepairManager::GeneralRepair"));
-    EXPECT_EQ(QorMxfGeneralRepair((media / "in.mxf").c_str(), nullptr), VEXMEND_NO_OUTPUT);
+    // A mistyped path or a folder: refused before the encoder runs.
+    for (const std::string& input : {media / "no such.mxf", media.Path()}) {
+        EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), older.c_str()), VEXMEND_NO_INPUT);
+        EXPECT_TRUE(Logged(") [GeneralRepair] input is not a file: " + input + "\n"));
+    }
+    EXPECT_FALSE(Logged("ffmpeg Repair completed."));
+    EXPECT_EQ(ReadText(older), "old");
+    EXPECT_EQ(QorMxfGeneralRepair(older.c_str(), nullptr), VEXMEND_NO_OUTPUT);
 }
 
-TEST_F(GeneralRepair, EncoderThatWritesNothingGivesNoOutput)
+TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
 {
-    WriteBytes(media / "garbage.mxf", std::vector<uint8_t>(4096, 0x55));
-    EXPECT_EQ(QorMxfGeneralRepair((media / "garbage.mxf").c_str(), (media / "o.mxf").c_str()),
-              VEXMEND_NO_OUTPUT);
-    EXPECT_TRUE(Logged("[ERROR] "));
-    EXPECT_TRUE(Logged(
-        ") GeneralRepair ffmpeg not generate repairedVideo VideoRepairManager::GeneralRepair"));
+    const struct {
+        const char* damage;
+        MediaSpec spec;
+        void (*apply)(std::vector<uint8_t>&);
+        int32_t result;
+        int videoStreams, audioStreams;
+        std::string record;
+    } cases[] = {
+        {"8 mono tracks cut at 70%: footer and index gone", MediaSpec{50, "25", "pcm_s24le", 1, 8},
+         [](std::vector<uint8_t>& bytes) { bytes.resize(bytes.size() * 7 / 10); }, VEXMEND_OK, 1, 8,
+         ") GeneralRepair Completed,general out file: "},
+        {"header partition overwritten", MediaSpec{},
+         [](std::vector<uint8_t>& bytes) { std::fill_n(bytes.begin(), FirstEssenceKey(bytes), 0); },
+         VEXMEND_NO_OUTPUT, 0, 0, ") [GeneralRepair] encoder exit status: 1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        std::string input = media / "clip.mxf", output = media / "out.mxf";
+        MakeMxf(input, c.spec);
+        std::vector<uint8_t> bytes = ReadBytes(input);
+        c.apply(bytes);
+        WriteBytes(input, bytes);
+        EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), output.c_str()), c.result);
+        ProbeResult probe = Probe(output);
+        EXPECT_EQ(probe.videoStreams, c.videoStreams);
+        EXPECT_EQ(probe.audioStreams, c.audioStreams);
+        EXPECT_EQ(Exists(output), c.result == VEXMEND_OK);
+        EXPECT_TRUE(Logged(c.record));
+    }
 }
 
 }  // namespace

@@ -146,15 +146,16 @@ TEST_F(ShippedLibrary, GeneralRepairHandsQuotedPathsWithSpacesToTheEncoder)
 
     // Line 0 is the raw command line, then the arguments the child saw.
     std::vector<std::string> lines = Lines(ReadText(WideToUtf8(record)));
-    ASSERT_EQ(lines.size(), 8u) << ReadText(WideToUtf8(record));
-    EXPECT_NE(lines[0].find(" -y -i \""), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find("\" -codec copy \"" + output + "\""), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[2], "-y");
-    EXPECT_EQ(lines[3], "-i");
-    EXPECT_TRUE(fs::equivalent(fs::u8path(lines[4]), fs::u8path(input))) << lines[4];
-    EXPECT_EQ(lines[5], "-codec");
-    EXPECT_EQ(lines[6], "copy");
-    EXPECT_EQ(lines[7], output);
+    ASSERT_EQ(lines.size(), 14u) << ReadText(WideToUtf8(record));
+    EXPECT_NE(lines[0].find(" -y -f mxf -i \""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\" -map 0:v? -map 0:a? -codec copy \"" + output + "\""),
+              std::string::npos)
+        << lines[0];
+    EXPECT_TRUE(fs::equivalent(fs::u8path(lines[6]), fs::u8path(input))) << lines[6];
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.begin() + 6),
+              (std::vector<std::string>{"-y", "-f", "mxf", "-i"}));
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 7, lines.end()),
+              (std::vector<std::string>{"-map", "0:v?", "-map", "0:a?", "-codec", "copy", output}));
 
     const std::string log = ReadText(logs + "/QorVideoRepair.log");
     EXPECT_NE(log.find(") GeneralRepair Completed,general out file: " + output + "\r\n"),

@@ -32,9 +32,9 @@ const char* Describe(int32_t code)
     case VEXMEND_OK: return "repaired";
     case VEXMEND_NO_MANAGER: return "library not initialised";
     case VEXMEND_INIT_FAILED: return "library initialisation failed (log or engine)";
-    case VEXMEND_NO_INPUT: return "no input file given";
+    case VEXMEND_NO_INPUT: return "the input path names no file";
     case VEXMEND_REPAIR_DIR_FAILED: return "cannot create the repair folder in the work folder";
-    case VEXMEND_NO_OUTPUT: return "the encoder produced no output file";
+    case VEXMEND_NO_OUTPUT: return "the encoder failed or produced no output file (see the log)";
     case VEXMEND_MISSING_PATH: return "damaged or sample path missing";
     case VEXMEND_ADVANCE_FAILED: return "advance repair failed (see the log)";
     default: return "unknown result";

@@ -2,6 +2,7 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "TextConvert.h"
@@ -10,6 +11,27 @@
 
 namespace vexmend {
 
+namespace {
+
+bool IsRegularFile(const char* path)
+{
+    try {
+        Poco::File file(path);
+        return file.exists() && file.isFile();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool SameFile(const char* a, const char* b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
+                                       error);
+}
+
+}  // namespace
+
 int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* outputPath)
 {
     if (inputPath == nullptr) return ResultNoInput;
@@ -17,6 +39,12 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     ensureTempDir();
     if (*inputPath == '\0') return ResultNoInput;
     logSink->Write(LogLevel::Debug, __LINE__, "[GeneralRepair] Start repair:", inputPath);
+    // A mistyped path must not pass for a repair of an older file at the output.
+    if (!IsRegularFile(inputPath)) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] input is not a file:", inputPath);
+        return ResultNoInput;
+    }
 
     const std::wstring repairFolder = WorkSubfolder(L"RepairedVideo");
     try {
@@ -57,7 +85,8 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     const std::wstring encoderInput = Utf8ToWide(input.toString());
     const std::wstring encoderOutput = Utf8ToWide(outputPath);
 
-    int32_t encoderResult = FfmpegRepair(encoderInput, encoderOutput);
+    int32_t exitStatus = 0;
+    const int32_t encoderResult = FfmpegRepair(encoderInput, encoderOutput, exitStatus);
 
     if (!copyPath.empty()) {
         try {
@@ -67,29 +96,46 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
         }
     }
 
+    // A failed run may leave a partial result; with -y it has replaced any
+    // older file there. An output path that names the input is never removed.
+    const bool encoderFailed = encoderResult == 0 && exitStatus != 0;
+    if (encoderFailed) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] encoder exit status:", exitStatus);
+        try {
+            Poco::File output(outputPath);
+            if (output.exists() && !SameFile(inputPath, outputPath)) output.remove();
+        } catch (...) {
+        }
+    }
+
     if (Poco::File(outputPath).exists()) {
         logSink->Write(LogLevel::Debug, __LINE__,
                        "GeneralRepair Completed,general out file:", encoderOutput);
-        return encoderResult < 0 ? ResultNoOutput : ResultOk;
+        return encoderResult < 0 || encoderFailed ? ResultNoOutput : ResultOk;
     }
     logSink->Write(LogLevel::Error, __LINE__, "GeneralRepair ffmpeg not generate repairedVideo",
                    "VideoRepairManager::GeneralRepair");
     return ResultNoOutput;
 }
 
-int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::wstring& output)
+int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::wstring& output,
+                                         int32_t& exitStatus)
 {
     if (!Poco::File(WideToNarrow(encoderPath)).exists()) return ResultEncoderNotStarted;
 
-    const std::wstring commandLine = encoderPath + L" -y -i " + L"\"" + input + L"\"" +
-                                     L" -codec copy " + L"\"" + output + L"\"";
+    // The input is read as MXF only, so that a file whose header is gone fails
+    // instead of being rewrapped as a raw stream; every video and audio stream
+    // is kept, not just the encoder's pick of one of each.
+    const std::wstring commandLine = encoderPath + L" -y -f mxf -i " + L"\"" + input + L"\"" +
+                                     L" -map 0:v? -map 0:a? -codec copy " + L"\"" + output + L"\"";
     // The platform may change the buffer while it parses the line.
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
 
     encoderProcess = platform::ProcessInformation();
     bool started = platform::StartHiddenProcess(buffer.data(), encoderProcess);
-    if (started) platform::WaitForProcess(encoderProcess);
+    if (started) exitStatus = platform::WaitForProcess(encoderProcess);
     {
         std::lock_guard<std::mutex> guard(processLock);
         if (encoderProcess.thread != nullptr && encoderProcess.process != nullptr) {

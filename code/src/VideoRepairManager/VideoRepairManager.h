@@ -49,7 +49,10 @@ public:
     MxfAdvanceRepair* Engine() const { return engine.get(); }
 
 private:
-    int32_t FfmpegRepair(const std::wstring& input, const std::wstring& output);
+    // 0 when the encoder ran (its exit status in `exitStatus`), else
+    // ResultEncoderNotStarted.
+    int32_t FfmpegRepair(const std::wstring& input, const std::wstring& output,
+                         int32_t& exitStatus);
     void WriteBanner();
 
     std::unique_ptr<MxfAdvanceRepair> engine;

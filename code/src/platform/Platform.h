@@ -38,8 +38,10 @@ struct ProcessInformation {
 // is parsed. Returns false when the process could not be started.
 bool StartHiddenProcess(wchar_t* commandLine, ProcessInformation& info);
 
-// Waits without time limit until the process ends.
-void WaitForProcess(const ProcessInformation& info);
+// Waits without time limit until the process ends; returns its exit status
+// (POSIX: the negative signal number when a signal ended it; -1 when the
+// status cannot be read).
+int32_t WaitForProcess(const ProcessInformation& info);
 
 // Closes the thread handle, then the process handle.
 void CloseProcessHandles(const ProcessInformation& info);

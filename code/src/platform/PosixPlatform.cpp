@@ -91,12 +91,17 @@ bool StartHiddenProcess(wchar_t* commandLine, ProcessInformation& info)
     return true;
 }
 
-void WaitForProcess(const ProcessInformation& info)
+int32_t WaitForProcess(const ProcessInformation& info)
 {
     pid_t pid = static_cast<pid_t>(info.processId);
     int status = 0;
-    while (waitpid(pid, &status, 0) == -1 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) == -1 && errno == EINTR) {
     }
+    if (waited != pid) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return -WTERMSIG(status);
+    return -1;
 }
 
 void CloseProcessHandles(const ProcessInformation&)

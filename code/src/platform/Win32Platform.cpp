@@ -39,9 +39,14 @@ bool StartHiddenProcess(wchar_t* commandLine, ProcessInformation& info)
     return true;
 }
 
-void WaitForProcess(const ProcessInformation& info)
+int32_t WaitForProcess(const ProcessInformation& info)
 {
-    WaitForSingleObject(static_cast<HANDLE>(info.process), INFINITE);
+    HANDLE process = static_cast<HANDLE>(info.process);
+    WaitForSingleObject(process, INFINITE);
+    DWORD status = 0;
+    if (!GetExitCodeProcess(process, &status)) return -1;
+    // NTSTATUS codes of a crash (0xC0000005 and the like) come out negative.
+    return static_cast<int32_t>(status);
 }
 
 void CloseProcessHandles(const ProcessInformation& info)
