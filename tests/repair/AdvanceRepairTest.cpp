@@ -126,6 +126,65 @@ TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
     EXPECT_EQ(CountLogged("[AnalyzeSampleVideo] probe sample:"), 1u);
 }
 
+// Six picture elements that the encoder cannot wrap: the scan finds frames,
+// the merge fails.
+TEST_F(AdvanceRepairFailure, FailedMergeIsAFailureAndNoEarlierResultPassesForIt)
+{
+    std::string sample = media / "sample.mxf";
+    MakeMxf(sample, MediaSpec{});
+    // MPEG-2 frames of a profile and level that MXF has no label for.
+    const std::vector<uint8_t> frame{0x00, 0x00, 0x01, 0xB3, 0x14, 0x01, 0x00, 0x13, 0x2F, 0xFF,
+                                     0xFF, 0xF8, 0x00, 0x00, 0x01, 0xB5, 0x1F, 0xFF, 0x00, 0x01,
+                                     0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x10, 0xFF, 0xFF};
+    std::vector<uint8_t> noise;
+    for (int i = 0; i < 6; ++i) {
+        noise.insert(noise.end(), {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03,
+                                   0x01, 0x15, 0x01, 0x05, 0x00, 0x82, 0x10, 0x00});
+        noise.insert(noise.end(), frame.begin(), frame.end());
+        noise.insert(noise.end(), 0x1000 - frame.size(), 0x55);
+    }
+    WriteBytes(media / "noise.mxf", noise);
+    std::string leftover = work / "work/AdvanceRepairedVideo/noise.mxf";
+    RunShell("mkdir -p " + Quote(work / "work/AdvanceRepairedVideo"));
+    WriteBytes(leftover, {'o', 'l', 'd'});
+
+    EXPECT_EQ(QorMxfAdvanceRepair((media / "noise.mxf").c_str(), sample.c_str(),
+                                  (media / "o.mxf").c_str()),
+              VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [MXF] encoder failed, exit status: "));
+    EXPECT_TRUE(Logged(") [GetRepairedVideo]merge audio and video file by ffmpeg failed. -1"));
+    EXPECT_TRUE(Logged(") Advance Repair failed VideoRepairManager::AdvanceRepair"));
+    EXPECT_FALSE(Exists(leftover));
+    EXPECT_FALSE(Exists(media / "o.mxf"));
+}
+
+// The encoders run on the null device: a host whose standard input is full
+// of "q" (the encoder's quit key) gets the whole result, and nothing lands on
+// its standard error.
+TEST_F(AdvanceRepairFailure, EncoderLeavesTheHostsStandardStreamsAlone)
+{
+#if defined(VEXMEND_HOST_PROGRAM)
+    std::string sample = media / "sample.mxf";
+    std::string damaged = media / "damaged.mxf";
+    MakeMxf(sample, MediaSpec{100});
+    MakeMxf(damaged, MediaSpec{100});
+    DestroyHeaderAndFooter(damaged);
+    std::vector<ReferenceElement> elements = ReferenceWalk(ReadBytes(damaged));
+    int64_t frames = std::count_if(elements.begin(), elements.end(),
+                                   [](const ReferenceElement& e) { return e.kind == 0; });
+    std::string errors;
+    EXPECT_EQ(RunShell("yes q | " + Quote(VEXMEND_HOST_PROGRAM) + " --log-dir " +
+                       Quote(logs.Path()) + " --work-dir " + Quote(work / "host") + " advance " +
+                       Quote(damaged) + " " + Quote(sample) + " " + Quote(media / "o.mxf") +
+                       " 2>" + Quote(media / "stderr.txt") + " >/dev/null"),
+              0);
+    EXPECT_EQ(ReadText(media / "stderr.txt"), "");
+    EXPECT_EQ(Probe(media / "o.mxf").videoPackets, frames);
+#else
+    GTEST_SKIP() << "built without the host program";
+#endif
+}
+
 TEST_F(AdvanceRepairFailure, BackslashPathsReachTheEngineWithSlashes)
 {
     EXPECT_EQ(

@@ -87,8 +87,8 @@ ProbeResult Probe(const std::string& path)
     ProbeResult result;
     std::string output;
     int status = RunShell(
-        "ffprobe -v error -count_frames -show_entries "
-        "stream=codec_type,nb_read_frames,r_frame_rate,sample_rate,channels:"
+        "ffprobe -v error -count_frames -count_packets -show_entries "
+        "stream=codec_type,nb_read_frames,nb_read_packets,r_frame_rate,sample_rate,channels:"
         "format=duration -of default=noprint_wrappers=1 " +
             Quote(path),
         &output);
@@ -104,6 +104,8 @@ ProbeResult Probe(const std::string& path)
             (type == "video" ? result.videoStreams : result.audioStreams)++;
         } else if (key == "nb_read_frames" && type == "video") {
             result.videoFrames = std::atoll(value.c_str());
+        } else if (key == "nb_read_packets" && type == "video") {
+            result.videoPackets = std::atoll(value.c_str());
         } else if (key == "r_frame_rate" && type == "video") {
             result.frameRate = ParseRate(value);
         } else if (key == "sample_rate" && type == "audio" && result.sampleRate == 0) {

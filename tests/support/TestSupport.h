@@ -54,7 +54,8 @@ struct ProbeResult {
     bool readable = false;
     int videoStreams = 0;
     int audioStreams = 0;
-    int64_t videoFrames = 0;
+    int64_t videoFrames = 0;   // decoded
+    int64_t videoPackets = 0;  // stored
     double frameRate = 0;
     int sampleRate = 0;
     int channels = 0;
