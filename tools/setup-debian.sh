@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs what building and testing vexmend needs on Debian.
 set -e
-packages="cmake g++ make libpoco-dev libgtest-dev libgmock-dev ffmpeg clang libclang-rt-14-dev time python3"
+packages="cmake g++ make libpoco-dev libgtest-dev libgmock-dev ffmpeg clang libclang-rt-14-dev time python3
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
