@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleHeader.h"
@@ -112,11 +111,10 @@ void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& targe
 void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& buffer)
 {
     if (!videoSamples.empty() && !sampleStreamHeader.empty()) {
-        std::ostringstream first;
-        CopyEntry(videoSamples.front(), first, buffer, false);
-        const std::string bytes = first.str();
-        if (!StartsWithStreamHeader(videoCodec, reinterpret_cast<const uint8_t*>(bytes.data()),
-                                    bytes.size())) {
+        const EssenceSample& first = videoSamples.front();
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
+        int32_t got = ReadVideoAt(first.offset, bytes, std::min<uint64_t>(first.size, kCopyChunk));
+        if (!StartsWithStreamHeader(videoCodec, bytes, static_cast<size_t>(std::max(got, 0)))) {
             target.write(reinterpret_cast<const char*>(sampleStreamHeader.data()),
                          static_cast<std::streamsize>(sampleStreamHeader.size()));
             Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
