@@ -123,6 +123,9 @@ void MxfAdvanceRepair::Log(LogLevel level, int32_t line, const std::string& mess
 // The empty text when the paths cannot be worked out.
 std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& target);
 
+// True when `a` and `b` (UTF-8) name one existing file, by identity.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Removes the file if it exists; never fails.
 void DeleteFileIfExists(const std::string& path);
 

@@ -42,14 +42,6 @@ std::wstring Stem(const std::wstring& path)
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-// True when `a` and `b` name one existing file.
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
-                                       error);
-}
-
 }  // namespace
 
 std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& target)
@@ -69,6 +61,13 @@ std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& t
     } catch (...) {
         return std::string();
     }
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
+                                       error);
 }
 
 void DeleteFileIfExists(const std::string& path)

@@ -2,7 +2,6 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "TextConvert.h"
@@ -21,13 +20,6 @@ bool IsRegularFile(const char* path)
     } catch (...) {
         return false;
     }
-}
-
-bool SameFile(const char* a, const char* b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
-                                       error);
 }
 
 }  // namespace
