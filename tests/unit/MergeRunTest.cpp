@@ -26,9 +26,16 @@ bool Running(pid_t pid)
 TEST(MergeRun, ArgumentListFollowsTablesAndFrameRate)
 {
     MxfAdvanceRepair engine;
-    EXPECT_EQ(engine.MergeArguments("v.dat", "a.dat", "out.mxf"),
+    EXPECT_EQ(engine.MergeArguments("v.dat", {}, "out.mxf"),
               (Args{"-y", "-i", "v.dat", "-vcodec", "copy", "-copyinkf", "-bsf:v",
                     "setts=pts=N:dts=N", "-t", "0.000000", "-f", "mxf", "out.mxf"}));
+    // Each track its own described input, mapped in track order and copied.
+    std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"}, {{"-f", "s16le", "-ac", "2"}, "a2.dat"}};
+    EXPECT_EQ(engine.MergeArguments("v.dat", tracks, "out.mxf"),
+              (Args{"-y", "-i", "v.dat", "-f", "s24le", "-i", "a.dat", "-f", "s16le", "-ac", "2",
+                    "-i", "a2.dat", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-acodec", "copy",
+                    "-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t", "0.000000",
+                    "-f", "mxf", "out.mxf"}));
 }
 
 struct StandIn {
@@ -63,7 +70,7 @@ TEST_P(MergeRunLimit, StopsOnlyAStuckEncoder)
     engine.SetLogger(&sink);
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.MergeAudioVideo(folder / "v.dat", folder / "a.dat", folder / "out.mxf"),
+    EXPECT_EQ(engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"),
               GetParam().result);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -94,7 +101,7 @@ TEST(MergeRun, MissingEncoderIsNotLaunched)
     MxfAdvanceRepair without(missing);
     LogSink sink(LogLevel::Debug, folder / "log.txt");
     without.SetLogger(&sink);
-    EXPECT_EQ(without.MergeAudioVideo("v", "a", "o"), -1);
+    EXPECT_EQ(without.MergeAudioVideo("v", {}, "o"), -1);
     EXPECT_NE(test::ReadText(folder / "log.txt").find("[ENCD] cmd is not exists. cmd is:"),
               std::string::npos);
 }

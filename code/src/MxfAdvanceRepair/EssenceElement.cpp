@@ -69,6 +69,9 @@ EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count)
     sample.size = length.value;
     sample.offset = 16 + static_cast<uint64_t>(length.fieldSize);
     sample.kind = kind;
+    sample.trackNumber = static_cast<uint32_t>(bytes[12]) << 24 |
+                         static_cast<uint32_t>(bytes[13]) << 16 |
+                         static_cast<uint32_t>(bytes[14]) << 8 | bytes[15];
     return sample;
 }
 

@@ -19,6 +19,9 @@ struct EssenceSample {
     // in the tables), or the key and length field's size (from MatchEssenceKey).
     uint64_t offset = 0;
     EssenceKind kind = EssenceKind::Video;
+    // The key's last four bytes (item type, element count, element type,
+    // element number): the MXF track number, which tells the tracks apart.
+    uint32_t trackNumber = 0;
 };
 
 struct BerLength {

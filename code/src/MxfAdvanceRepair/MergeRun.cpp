@@ -30,7 +30,7 @@ uint64_t FileSize(const std::string& path)
 }  // namespace
 
 std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& videoDataPath,
-                                                          const std::string& audioDataPath,
+                                                          const std::vector<AudioInput>& audio,
                                                           const std::string& outputPath) const
 {
     std::vector<std::string> args{"-y"};
@@ -43,11 +43,19 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
         args.insert(args.end(), {"-f", demuxer});
     }
     args.insert(args.end(), {"-i", videoDataPath});
-    // The audio description only makes sense in front of an audio input.
-    if (!audioSamples.empty()) {
-        args.insert(args.end(), audioArgs.begin(), audioArgs.end());
-        args.push_back("-i");
-        args.push_back(audioDataPath);
+    // Each audio track is an input of its own, described by its stream's
+    // arguments, and goes into the result in track order at its own sample
+    // format.
+    for (const AudioInput& track : audio) {
+        args.insert(args.end(), track.args.begin(), track.args.end());
+        args.insert(args.end(), {"-i", track.path});
+    }
+    if (!audio.empty()) {
+        args.insert(args.end(), {"-map", "0:v"});
+        for (size_t i = 1; i <= audio.size(); ++i) {
+            args.insert(args.end(), {"-map", std::to_string(i) + ":a"});
+        }
+        args.insert(args.end(), {"-acodec", "copy"});
     }
     char duration[64];
     std::snprintf(duration, sizeof duration, "%f",
@@ -59,13 +67,14 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
     return args;
 }
 
-int32_t MxfAdvanceRepair::MergeAudioVideo(std::string videoDataPath, std::string audioDataPath,
-                                          std::string outputPath)
+int32_t MxfAdvanceRepair::MergeAudioVideo(const std::string& videoDataPath,
+                                          const std::vector<AudioInput>& audio,
+                                          const std::string& outputPath)
 {
     int32_t usable = CheckCommandExists(encoderPath);
     if (usable != 0) return usable;
 
-    std::vector<std::string> args = MergeArguments(videoDataPath, audioDataPath, outputPath);
+    std::vector<std::string> args = MergeArguments(videoDataPath, audio, outputPath);
     std::string logged;
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);

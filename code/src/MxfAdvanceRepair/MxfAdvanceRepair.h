@@ -11,6 +11,7 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/SampleReport.h"
 
 namespace vexmend {
 
@@ -22,6 +23,12 @@ struct MxfAdvanceRepairOptions {
     // Seconds the merge's encoder may go without its result growing before
     // it is killed, and that the probe's encoder may go without reporting.
     int64_t mergeTimeLimitSeconds = 60;
+};
+
+// One audio track's raw data file and the encoder arguments that describe it.
+struct AudioInput {
+    std::vector<std::string> args;
+    std::string path;
 };
 
 class MxfAdvanceRepair final {
@@ -48,16 +55,16 @@ public:
     int AnalyzeSampleVideo();
     int32_t AnalyzeAudioCodecInfo();
 
-    // Has the encoder wrap the data files into `outputPath`: 0 when it ended
-    // by itself with exit status 0, -1 when it cannot be used, -2 when it
-    // could not be stopped, -3 when it failed, -4 when it was killed because
-    // its result stopped growing.
-    int32_t MergeAudioVideo(std::string videoDataPath, std::string audioDataPath,
-                            std::string outputPath);
+    // Has the encoder wrap the data files, the video and one per audio track,
+    // into `outputPath`: 0 when it ended by itself with exit status 0, -1 when
+    // it cannot be used, -2 when it could not be stopped, -3 when it failed,
+    // -4 when it was killed because its result stopped growing.
+    int32_t MergeAudioVideo(const std::string& videoDataPath, const std::vector<AudioInput>& audio,
+                            const std::string& outputPath);
 
     // The encoder's arguments for a merge, without the program.
     std::vector<std::string> MergeArguments(const std::string& videoDataPath,
-                                            const std::string& audioDataPath,
+                                            const std::vector<AudioInput>& audio,
                                             const std::string& outputPath) const;
 
     void ReportScanResult();
@@ -66,6 +73,8 @@ public:
     const std::vector<EssenceSample>& VideoSamples() const { return videoSamples; }
     const std::vector<EssenceSample>& AudioSamples() const { return audioSamples; }
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
+    const std::vector<AudioStreamDescription>& AudioStreams() const { return audioStreams; }
+    const std::vector<uint32_t>& SampleSoundTracks() const { return sampleSoundTracks; }
     double FrameRate() const { return frameRate; }
     const std::string& VideoCodec() const { return videoCodec; }
     uint32_t AudioStreamCount() const { return audioStreamCount; }
@@ -87,12 +96,21 @@ private:
     void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer,
                    bool isVideo);
     void WriteVideoData(std::ostream& target, std::vector<char>& buffer);
+    // Sound tracks that the sample both describes and shows elements of.
+    size_t SoundTrackCount() const;
+    std::vector<AudioInput> WriteAudioData(const std::string& pathStem, std::vector<char>& buffer);
+    void WriteSoundTrack(uint32_t trackNumber, const AudioStreamDescription& stream,
+                         std::ostream& target, std::vector<char>& buffer);
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
     std::wstring videoPath;
     std::wstring samplePath;
     std::vector<std::string> audioArgs;
+    // The sample's audio streams as its report describes them, and the track
+    // numbers of its sound elements: the n-th track carries the n-th stream.
+    std::vector<AudioStreamDescription> audioStreams;
+    std::vector<uint32_t> sampleSoundTracks;
     double frameRate = 30.0;
     // The sample's video codec, and the stream header its first picture
     // carries (for damaged files whose first frames lost theirs).
@@ -122,6 +140,10 @@ void MxfAdvanceRepair::Log(LogLevel level, int32_t line, const std::string& mess
 // Where the engine writes its result and intermediate files for `videoPath`.
 // The empty text when the paths cannot be worked out.
 std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& target);
+
+// The raw data file of audio track `track` (counted from 0): "_Audio.dat"
+// for the first, then "_Audio2.dat", "_Audio3.dat" and so on.
+std::string AudioDataPath(const std::string& pathStem, size_t track);
 
 // True when `a` and `b` (UTF-8) name one existing file, by identity.
 bool SameFile(const std::string& a, const std::string& b);

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SampleHeader.h"
+#include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/VideoCodec.h"
 #include "TextConvert.h"
 
@@ -132,28 +132,21 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         MakeOutputPath(Utf8ToWideNoLocale(damaged.toString()), outputDir));
 
     std::string folder = Poco::Path(WideToUtf8(outputDir)).toString();
-    std::string stem = WideToUtf8(Stem(damagedPath));
-    std::string videoDataPath = folder + "/" + stem + "_Video.dat";
-    std::string audioDataPath = folder + "/" + stem + "_Audio.dat";
-    DataFileCleanup cleanup({videoDataPath, audioDataPath});
+    std::string pathStem = folder + "/" + WideToUtf8(Stem(damagedPath));
+    std::string videoDataPath = pathStem + "_Video.dat";
+    std::vector<std::string> dataPaths{videoDataPath};
+    for (size_t k = 0; k < SoundTrackCount(); ++k) dataPaths.push_back(AudioDataPath(pathStem, k));
+    DataFileCleanup cleanup(dataPaths);
 
     std::vector<char> buffer(kCopyChunk);
     // A leftover of an earlier call that ended by an error is emptied first.
-    const std::ios::openmode mode = std::ios::out | std::ios::binary | std::ios::trunc;
     {
-        Poco::FileOutputStream videoData(videoDataPath, mode);
+        Poco::FileOutputStream videoData(videoDataPath,
+                                         std::ios::out | std::ios::binary | std::ios::trunc);
         WriteVideoData(videoData, buffer);
         videoData.close();
     }
-    {
-        Poco::FileOutputStream audioData(audioDataPath, mode);
-        for (size_t i = 0; i < audioSamples.size(); ++i) {
-            if (audioStreamCount == 0 || i % audioStreamCount == 0) {
-                CopyEntry(audioSamples[i], audioData, buffer, false);
-            }
-        }
-        audioData.close();
-    }
+    std::vector<AudioInput> audio = WriteAudioData(pathStem, buffer);
 
     const std::string resultPath = WideToUtf8(result);
     // A result of an earlier call must never pass for this one's; the
@@ -164,7 +157,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         return std::wstring();
     }
     DeleteFileIfExists(resultPath);
-    if (MergeAudioVideo(videoDataPath, audioDataPath, resultPath) < 0) {
+    if (MergeAudioVideo(videoDataPath, audio, resultPath) < 0) {
         Log(LogLevel::Error, __LINE__,
             "[GetRepairedVideo]merge audio and video file by ffmpeg failed.", int32_t{-1});
         DeleteFileIfExists(resultPath);

@@ -1,8 +1,9 @@
 // The sample probe: the encoder reads the sample file and prints its stream
 // report, which tells how the device codes its audio, its frame rate and its
-// video codec.
+// video codec; the sample's own elements tell its stream header and which
+// sound tracks carry the audio streams.
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SampleHeader.h"
+#include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/SampleReport.h"
 #include "TextConvert.h"
 #include "platform/ChildProcess.h"
@@ -24,7 +25,9 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
             "[AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed.", int32_t{-1});
         return -1;
     }
-    sampleStreamHeader = ReadSampleStreamHeader(WideToUtf8(samplePath), videoCodec);
+    const std::string path = WideToUtf8(samplePath);
+    sampleStreamHeader = ReadSampleStreamHeader(path, videoCodec);
+    sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>() : ReadSoundTrackNumbers(path);
     return 0;
 }
 
@@ -38,6 +41,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     platform::ChildProcess child(encoderPath, args, true);
 
     audioArgs.clear();
+    audioStreams.clear();
     audioStreamCount = 0;
     frameRate = 30.0;
     videoCodec.clear();
@@ -81,10 +85,12 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     int32_t exitCode = child.Wait();
 
     audioArgs = parser.AudioArgs();
+    audioStreams = parser.AudioStreams();
     audioStreamCount = parser.AudioStreamCount();
     frameRate = parser.FrameRate();
     videoCodec = parser.VideoCodec();
-    return parser.AudioLineSeen() ? exitCode : -1;
+    // A sample without audio is fine; one without any stream is no media file.
+    return parser.AudioLineSeen() || !videoCodec.empty() ? exitCode : -1;
 }
 
 }  // namespace vexmend

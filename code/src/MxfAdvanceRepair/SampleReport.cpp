@@ -1,5 +1,7 @@
 #include "MxfAdvanceRepair/SampleReport.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace vexmend {
@@ -27,6 +29,96 @@ std::string RemoveSpaces(std::string text)
         text.erase(at, 1);
     }
     return text;
+}
+
+namespace {
+
+// A whole text of decimal digits as a number; -1 for anything else.
+int Count(const std::string& text)
+{
+    if (text.empty() || text.size() > 6) return -1;
+    int value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string Trim(const std::string& text)
+{
+    std::string::size_type first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Channels named by a report piece: "2 channels", "mono", "stereo", "quad",
+// or a layout such as "4.0", "5.1" or "7.1(wide)" (its figures added up).
+// 0 when the piece names no channels.
+int ChannelCount(const std::string& piece)
+{
+    std::string text = Trim(piece);
+    if (std::string::size_type channels = text.find(" channels"); channels != std::string::npos) {
+        return std::max(Count(text.substr(0, channels)), 0);
+    }
+    std::string layout = text.substr(0, text.find('('));
+    static const struct {
+        const char* name;
+        int channels;
+    } kNamed[] = {{"mono", 1}, {"stereo", 2}, {"downmix", 2}, {"quad", 4}, {"hexagonal", 6},
+                  {"octagonal", 8}};
+    for (const auto& named : kNamed) {
+        if (layout == named.name) return named.channels;
+    }
+    std::vector<std::string> figures = SplitString(layout, ".");
+    if (figures.size() < 2 || layout.back() == '.') return 0;
+    int channels = 0;
+    for (const std::string& figure : figures) {
+        int count = Count(figure);
+        if (count < 0) return 0;
+        channels += count;
+    }
+    return channels;
+}
+
+// "Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s"
+AudioStreamDescription DescribeAudioLine(const std::string& description)
+{
+    AudioStreamDescription stream;
+    std::vector<std::string> pieces = SplitString(description.substr(6), ",");
+    if (pieces.empty()) return stream;
+    std::string codec = Trim(pieces[0]);
+    codec = codec.substr(0, codec.find_first_of(" ("));
+    if (codec.compare(0, 4, "pcm_") == 0) stream.sampleFormat = codec.substr(4);
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        if (std::string::size_type hz = pieces[i].find(" Hz"); hz != std::string::npos) {
+            stream.sampleRate = std::max(Count(Trim(pieces[i].substr(0, hz))), 0);
+        } else if (stream.channels == 0) {
+            stream.channels = ChannelCount(pieces[i]);
+        }
+    }
+    return stream;
+}
+
+}  // namespace
+
+int AudioStreamDescription::BytesPerSample() const
+{
+    // s16le, s24le, s32be, u8, f32le, f64le ...
+    if (sampleFormat.size() < 2 || std::string("suf").find(sampleFormat[0]) == std::string::npos) {
+        return 0;
+    }
+    std::string::size_type end = std::min(sampleFormat.find_first_not_of("0123456789", 1),
+                                          sampleFormat.size());
+    std::string rest = sampleFormat.substr(end);
+    int bits = Count(sampleFormat.substr(1, end - 1));
+    if (bits <= 0 || bits % 8 != 0 || !(rest.empty() || rest == "le" || rest == "be")) return 0;
+    return bits / 8;
+}
+
+std::vector<std::string> AudioStreamDescription::Arguments() const
+{
+    return {"-f", sampleFormat, "-ar", std::to_string(sampleRate), "-ac", std::to_string(channels)};
 }
 
 SampleReportParser::LineResult SampleReportParser::Feed(const std::string& line)
@@ -83,13 +175,14 @@ void SampleReportParser::ReadVideoCodec(const std::string& line)
     videoCodec = line.substr(start, line.find_first_of(" ,", start) - start);
 }
 
-// "Audio: pcm_s16le, 48000 Hz, 2 channels, ...": only the first audio line is
-// turned into arguments, every one is counted.
+// "Audio: pcm_s16le, 48000 Hz, 2 channels, ...": every audio line is counted
+// and described; the first one is also turned into arguments.
 void SampleReportParser::ReadAudioLine(const std::string& line)
 {
     std::string::size_type audio = line.find("Audio:");
     if (audio == std::string::npos) return;
     ++audioStreamCount;
+    audioStreams.push_back(DescribeAudioLine(line.substr(audio)));
     if (audioLineSeen) return;
     audioLineSeen = true;
 

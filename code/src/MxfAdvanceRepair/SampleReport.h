@@ -1,6 +1,6 @@
 // Reading the encoder's stream report on a sample file: the first audio
-// stream's coding as encoder arguments, the number of audio streams, the
-// frame rate and the video codec.
+// stream's coding as encoder arguments, every audio stream's description,
+// the frame rate and the video codec.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,20 @@ std::vector<std::string> SplitString(const std::string& text, const std::string&
 // `text` without its space characters; other white space stays.
 std::string RemoveSpaces(std::string text);
 
+// One audio stream of the report. A stream that is not plain PCM, or whose
+// rate or channel count the report does not give, is not usable.
+struct AudioStreamDescription {
+    std::string sampleFormat;  // raw format name: "s16le", "s24le", ...
+    int sampleRate = 0;
+    int channels = 0;
+
+    bool Usable() const { return BytesPerSample() > 0 && sampleRate > 0 && channels > 0; }
+    // Bytes of one channel's sample, from the format's bit count; 0 when unknown.
+    int BytesPerSample() const;
+    // The encoder's arguments for raw data of this description.
+    std::vector<std::string> Arguments() const;
+};
+
 class SampleReportParser {
 public:
     enum class LineResult { Used, BadFrameRate };
@@ -24,6 +38,8 @@ public:
 
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
     uint32_t AudioStreamCount() const { return audioStreamCount; }
+    // Every audio line's description, in report order.
+    const std::vector<AudioStreamDescription>& AudioStreams() const { return audioStreams; }
     // The "fps" figure of the video lines; without one, their "tbr" figure.
     double FrameRate() const { return fpsSeen || !tbrSeen ? frameRate : tbrRate; }
     bool AudioLineSeen() const { return audioLineSeen; }
@@ -36,6 +52,7 @@ private:
     void ReadVideoCodec(const std::string& line);
 
     std::vector<std::string> audioArgs;
+    std::vector<AudioStreamDescription> audioStreams;
     uint32_t audioStreamCount = 0;
     double frameRate = 30.0;
     bool fpsSeen = false;

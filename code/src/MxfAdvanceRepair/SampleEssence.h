@@ -1,6 +1,6 @@
-// The first picture element of an MXF file, found the way the damaged file is
-// scanned: the stream header that a healthy sample's first picture carries,
-// and whether a result holds video at all.
+// A healthy file's essence elements, found the way the damaged file is
+// scanned: the stream header that a sample's first picture carries, the sound
+// tracks its elements belong to, and whether a result holds video at all.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +19,9 @@ std::optional<EssenceSample> FindFirstPictureElement(const std::string& path);
 // The stream header of that element's picture; empty when the codec has none
 // or there is no such element.
 std::vector<uint8_t> ReadSampleStreamHeader(const std::string& path, const std::string& codec);
+
+// The track numbers of the sound elements in the file's first content
+// packages, in the order they first appear: the sample's sound tracks.
+std::vector<uint32_t> ReadSoundTrackNumbers(const std::string& path);
 
 }  // namespace vexmend

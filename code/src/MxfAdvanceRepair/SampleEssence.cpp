@@ -1,0 +1,121 @@
+#include "MxfAdvanceRepair/SampleEssence.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "MxfAdvanceRepair/VideoCodec.h"
+
+namespace vexmend {
+
+namespace {
+
+constexpr uint64_t kBlock = 8 << 20;
+constexpr uint64_t kSearchLimit = 256ull << 20;
+// A key and the longest length field: a block ending inside one is read again.
+constexpr uint64_t kOverlap = 25;
+// Picture elements after which every sound track has shown itself.
+constexpr int kPackagesForTracks = 4;
+
+class ElementWalk {
+public:
+    explicit ElementWalk(const std::string& path)
+        : file(std::filesystem::u8path(path), std::ios::in | std::ios::binary), block(kBlock)
+    {
+    }
+
+    // Calls `visit` with each element (value offset absolute) in file order,
+    // jumping over its value, until it returns false or the first 256 MiB
+    // are walked.
+    template <typename Visit>
+    void Run(Visit visit)
+    {
+        uint64_t position = 0;
+        uint64_t got = Read(position, kBlock);
+        uint64_t i = 0;
+        while (file.is_open() && position < kSearchLimit && got >= kMinimumElementHeader) {
+            const uint64_t last = got - kMinimumElementHeader;  // last position with a header
+            if (i <= last) i += FindKeyPrefixStart(block.data() + i, last - i + 1);
+            if (i > last) {
+                if (got < kBlock) return;
+                position += got - kOverlap;
+                got = Read(position, kBlock);
+                i = 0;
+                continue;
+            }
+            EssenceSample element = MatchEssenceKey(block.data() + i, got - i);
+            if (!element.found) {
+                ++i;
+                continue;
+            }
+            element.offset += position + i;
+            if (!visit(element)) return;
+            uint64_t next = element.offset + element.size;
+            if (next < position + got && next - position + kOverlap <= got) {
+                i = next - position;
+            } else {
+                position = next;
+                got = Read(position, kBlock);
+                i = 0;
+            }
+        }
+    }
+
+    uint64_t Read(uint64_t offset, uint64_t count)
+    {
+        file.clear();
+        file.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+        file.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(count));
+        return static_cast<uint64_t>(file.gcount());
+    }
+
+    const std::vector<uint8_t>& Block() const { return block; }
+
+private:
+    std::ifstream file;
+    std::vector<uint8_t> block;
+};
+
+std::optional<EssenceSample> FirstPicture(ElementWalk& walk)
+{
+    std::optional<EssenceSample> picture;
+    walk.Run([&](const EssenceSample& element) {
+        if (element.kind == EssenceKind::Video) picture = element;
+        return !picture;
+    });
+    return picture;
+}
+
+}  // namespace
+
+std::optional<EssenceSample> FindFirstPictureElement(const std::string& path)
+{
+    ElementWalk walk(path);
+    return FirstPicture(walk);
+}
+
+std::vector<uint8_t> ReadSampleStreamHeader(const std::string& path, const std::string& codec)
+{
+    ElementWalk walk(path);
+    std::optional<EssenceSample> picture = FirstPicture(walk);
+    if (!picture) return {};
+    uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
+    size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
+    return std::vector<uint8_t>(walk.Block().begin(), walk.Block().begin() + static_cast<long>(header));
+}
+
+std::vector<uint32_t> ReadSoundTrackNumbers(const std::string& path)
+{
+    std::vector<uint32_t> tracks;
+    int pictures = 0;
+    ElementWalk(path).Run([&](const EssenceSample& element) {
+        if (element.kind == EssenceKind::Video) return ++pictures <= kPackagesForTracks;
+        if (std::find(tracks.begin(), tracks.end(), element.trackNumber) == tracks.end()) {
+            tracks.push_back(element.trackNumber);
+        }
+        return true;
+    });
+    return tracks;
+}
+
+}  // namespace vexmend
