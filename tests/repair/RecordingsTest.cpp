@@ -73,6 +73,9 @@ TEST_P(Recordings, EveryFrameTheScanFindsIsKept)
         EXPECT_NEAR(probe.videoFrames, decodable, 1);
     }
     EXPECT_NEAR(probe.duration, frames / recording.rate, 1.5 / recording.rate);
+    // Every writer's sound (AES3 in D10) comes through as its 440 Hz tone.
+    ASSERT_EQ(probe.audioStreams, 1);
+    EXPECT_GT(ToneShare(output, 0, 440), 0.8);
     EXPECT_TRUE(Logged(") [AdvanceRepair] result moved by rename: " + output));
 }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,19 +89,23 @@ ProbeResult Probe(const std::string& path)
     std::string output;
     int status = RunShell(
         "ffprobe -v error -count_frames -count_packets -show_entries "
-        "stream=codec_type,nb_read_frames,nb_read_packets,r_frame_rate,sample_rate,channels:"
+        "stream=codec_type,codec_name,nb_read_frames,nb_read_packets,r_frame_rate,sample_rate,"
+        "channels:"
         "format=duration -of default=noprint_wrappers=1 " +
             Quote(path),
         &output);
     if (status != 0) return result;
     result.readable = true;
-    std::string type;
+    std::string type, codec;  // ffprobe gives a stream's codec before its type
     for (const std::string& line : Lines(output)) {
         auto eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "codec_type") {
+        if (key == "codec_name") {
+            codec = value;
+        } else if (key == "codec_type") {
             type = value;
+            if (type == "audio") result.audioCodecs.push_back(codec);
             (type == "video" ? result.videoStreams : result.audioStreams)++;
         } else if (key == "nb_read_frames" && type == "video") {
             result.videoFrames = std::atoll(value.c_str());
@@ -117,6 +122,30 @@ ProbeResult Probe(const std::string& path)
         }
     }
     return result;
+}
+
+double ToneShare(const std::string& path, int stream, double frequency)
+{
+    TempFolder folder;
+    std::string pcm = folder / "track.raw";
+    if (RunShell("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:a:" +
+                 std::to_string(stream) + " -ac 1 -ar 48000 -f f64le " + Quote(pcm)) != 0) {
+        return 0;
+    }
+    std::vector<uint8_t> bytes = ReadBytes(pcm);
+    std::vector<double> x(bytes.size() / sizeof(double));
+    std::memcpy(x.data(), bytes.data(), x.size() * sizeof(double));
+    // Goertzel: the signal's power at one frequency, against its whole energy.
+    const double w = 2 * M_PI * frequency / 48000;
+    double s1 = 0, s2 = 0, energy = 0;
+    for (double sample : x) {
+        double s0 = sample + 2 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        energy += sample * sample;
+    }
+    double power = s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2;
+    return energy == 0 ? 0 : 2 * power / (static_cast<double>(x.size()) * energy);
 }
 
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,

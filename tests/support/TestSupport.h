@@ -60,8 +60,14 @@ struct ProbeResult {
     int sampleRate = 0;
     int channels = 0;
     double duration = 0;
+    std::vector<std::string> audioCodecs;  // each audio stream's, in order
 };
 ProbeResult Probe(const std::string& path);
+
+// The share (0 to 1) of audio stream `stream`'s energy, mixed to mono, that
+// lies at `frequency` Hz: near 1 for a clean tone, near 0 for another tone
+// or noise.
+double ToneShare(const std::string& path, int stream, double frequency);
 
 // Lines of a text; a line ends in LF or CR LF, and neither is part of it.
 std::vector<std::string> Lines(const std::string& text);

@@ -30,12 +30,25 @@ TEST(MergeRun, ArgumentListFollowsTablesAndFrameRate)
               (Args{"-y", "-i", "v.dat", "-vcodec", "copy", "-copyinkf", "-bsf:v",
                     "setts=pts=N:dts=N", "-t", "0.000000", "-f", "mxf", "out.mxf"}));
     // Each track its own described input, mapped in track order and copied.
-    std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"}, {{"-f", "s16le", "-ac", "2"}, "a2.dat"}};
+    std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"},
+                                   {{"-f", "s16le", "-ac", "2"}, "a2.dat"}};
     EXPECT_EQ(engine.MergeArguments("v.dat", tracks, "out.mxf"),
-              (Args{"-y", "-i", "v.dat", "-f", "s24le", "-i", "a.dat", "-f", "s16le", "-ac", "2",
-                    "-i", "a2.dat", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-acodec", "copy",
-                    "-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t", "0.000000",
-                    "-f", "mxf", "out.mxf"}));
+              (Args{"-y",     "-i",
+                    "v.dat",  "-f",
+                    "s24le",  "-i",
+                    "a.dat",  "-f",
+                    "s16le",  "-ac",
+                    "2",      "-i",
+                    "a2.dat", "-map",
+                    "0:v",    "-map",
+                    "1:a",    "-map",
+                    "2:a",    "-acodec",
+                    "copy",   "-vcodec",
+                    "copy",   "-copyinkf",
+                    "-bsf:v", "setts=pts=N:dts=N",
+                    "-t",     "0.000000",
+                    "-f",     "mxf",
+                    "out.mxf"}));
 }
 
 struct StandIn {
@@ -57,8 +70,8 @@ TEST_P(MergeRunLimit, StopsOnlyAStuckEncoder)
     std::string standIn = folder / "encoder.sh";
     {
         std::ofstream script(standIn);
-        script << "#!/bin/sh\nfor last; do :; done\nsleep 30 &\necho $! > " << (folder / "child.pid")
-               << "\n"
+        script << "#!/bin/sh\nfor last; do :; done\nsleep 30 &\necho $! > "
+               << (folder / "child.pid") << "\n"
                << GetParam().script << "\n";
     }
     chmod(standIn.c_str(), 0755);
@@ -70,8 +83,7 @@ TEST_P(MergeRunLimit, StopsOnlyAStuckEncoder)
     engine.SetLogger(&sink);
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"),
-              GetParam().result);
+    EXPECT_EQ(engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"), GetParam().result);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, GetParam().minSeconds);
@@ -85,12 +97,13 @@ TEST_P(MergeRunLimit, StopsOnlyAStuckEncoder)
 
 INSTANTIATE_TEST_SUITE_P(
     StandIns, MergeRunLimit,
-    ::testing::Values(
-        StandIn{"slow_writer", "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
-                0, 4.0, 6.0},
-        StandIn{"stops_writing", "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30", -4,
-                3.0, 5.0},
-        StandIn{"fails", "echo x > \"$last\"; exit 1", -3, 0.0, 1.5}),
+    ::testing::Values(StandIn{"slow_writer",
+                              "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
+                              0, 4.0, 6.0},
+                      StandIn{"stops_writing",
+                              "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30", -4, 3.0,
+                              5.0},
+                      StandIn{"fails", "echo x > \"$last\"; exit 1", -3, 0.0, 1.5}),
     [](const ::testing::TestParamInfo<StandIn>& info) { return std::string(info.param.name); });
 
 TEST(MergeRun, MissingEncoderIsNotLaunched)

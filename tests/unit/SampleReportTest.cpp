@@ -57,6 +57,44 @@ TEST(SampleReport, NonPcmAudioIsCountedWithoutArguments)
     EXPECT_TRUE(Parse({"Audio: pcm_,,"}).AudioArgs().empty());
 }
 
+// Every audio line keeps its own description; layouts count their channels.
+TEST(SampleReport, EachAudioStreamIsDescribed)
+{
+    const struct {
+        const char* line;
+        const char* format;
+        int rate, channels, bytes;
+    } cases[] = {
+        {"Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s", "s24le", 48000, 1, 3},
+        {"Audio: pcm_s16le, 48000 Hz, 4.0, s16, 3072 kb/s", "s16le", 48000, 4, 2},
+        {"Audio: pcm_s24le, 44100 Hz, 5.1(side), s32 (24 bit)", "s24le", 44100, 6, 3},
+        {"Audio: pcm_s32le, 96000 Hz, 8 channels, s32", "s32le", 96000, 8, 4},
+        {"Audio: pcm_s16le ([1][0][0][0] / 0x0001), 32000 Hz, stereo", "s16le", 32000, 2, 2},
+        {"Audio: aac (LC), 48000 Hz, 7.1, fltp", "", 48000, 8, 0},
+        {"Audio: pcm_s24daud, 96000 Hz, 5.1", "s24daud", 96000, 6, 0},
+        {"Audio: pcm_u8, 8000 Hz, 1 channels, u8", "u8", 8000, 1, 1},
+        {"Audio: pcm_s16le, abc Hz, 1.x, 9999999 channels", "s16le", 0, 0, 2},
+    };
+    std::vector<std::string> lines;
+    for (const auto& c : cases) lines.push_back(c.line);
+    SampleReportParser parser = Parse(lines);
+    ASSERT_EQ(parser.AudioStreams().size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const AudioStreamDescription& stream = parser.AudioStreams()[i];
+        EXPECT_EQ(stream.sampleFormat, cases[i].format) << cases[i].line;
+        EXPECT_EQ(stream.sampleRate, cases[i].rate) << cases[i].line;
+        EXPECT_EQ(stream.channels, cases[i].channels) << cases[i].line;
+        EXPECT_EQ(stream.BytesPerSample(), cases[i].bytes) << cases[i].line;
+        EXPECT_EQ(stream.Usable(),
+                  cases[i].bytes > 0 && cases[i].rate > 0 && cases[i].channels > 0);
+    }
+    EXPECT_EQ(parser.AudioStreams()[1].Arguments(),
+              (Args{"-f", "s16le", "-ar", "48000", "-ac", "4"}));
+    // The first stream's arguments and the count keep their old rules.
+    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
+    EXPECT_EQ(parser.AudioStreamCount(), std::size(cases));
+}
+
 TEST(SampleReport, FrameRateRules)
 {
     EXPECT_DOUBLE_EQ(

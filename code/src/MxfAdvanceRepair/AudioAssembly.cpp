@@ -65,8 +65,8 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
             if (entry.trackNumber != trackNumber) continue;
-            std::string why =
-                SoundElementMisfit(entry.size, stream, IsAes3Track(trackNumber), frameRate);
+            std::string why = SoundElementMisfit(entry.size, stream, IsAes3Track(trackNumber),
+                                                 frameRate);
             if (why.empty()) {
                 ++fitting;
             } else if (misfits++ == 0) {
@@ -74,8 +74,8 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
             }
         }
         if (fitting + misfits == 0) continue;
-        const std::string name =
-            "track " + std::to_string(k + 1) + " (" + TrackNumberText(trackNumber) + ")";
+        const std::string name = "track " + std::to_string(k + 1) + " (" +
+                                 TrackNumberText(trackNumber) + ")";
         // A track mostly made of elements that do not fit would be noise.
         if (fitting <= misfits) {
             Log(LogLevel::Warning, __LINE__,
@@ -97,19 +97,42 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
     return inputs;
 }
 
+size_t MxfAdvanceRepair::PicturesBetween(uint64_t from, uint64_t to) const
+{
+    auto offsetLess = [](const EssenceSample& entry, uint64_t offset) {
+        return entry.offset < offset;
+    };
+    auto first = std::lower_bound(videoSamples.begin(), videoSamples.end(), from + 1, offsetLess);
+    auto last = std::lower_bound(first, videoSamples.end(), to, offsetLess);
+    return static_cast<size_t>(last - first);
+}
+
 // The track's fitting elements in table order; AES3 ones unpacked to PCM.
+// Every picture between two of them stands for one content package: where
+// there are more than one, the track's elements of the packages between were
+// lost, and silence of the last element's length keeps the rest in step with
+// the video.
 void MxfAdvanceRepair::WriteSoundTrack(uint32_t trackNumber, const AudioStreamDescription& stream,
                                        std::ostream& target, std::vector<char>& buffer)
 {
     const bool aes3 = IsAes3Track(trackNumber);
     std::vector<uint8_t> value;
+    std::vector<char> silence;
+    const EssenceSample* previous = nullptr;
     for (const EssenceSample& entry : audioSamples) {
         if (entry.trackNumber != trackNumber ||
             !SoundElementMisfit(entry.size, stream, aes3, frameRate).empty()) {
             continue;
         }
+        if (previous != nullptr) {
+            for (size_t n = PicturesBetween(previous->offset, entry.offset); n > 1; --n) {
+                target.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+            }
+        }
+        previous = &entry;
         if (!aes3) {
             CopyEntry(entry, target, buffer, false);
+            silence.assign(entry.size, 0);
             continue;
         }
         value.resize(entry.size);
@@ -118,6 +141,7 @@ void MxfAdvanceRepair::WriteSoundTrack(uint32_t trackNumber, const AudioStreamDe
                                               stream.channels, stream.BytesPerSample());
         target.write(reinterpret_cast<const char*>(pcm.data()),
                      static_cast<std::streamsize>(pcm.size()));
+        silence.assign(pcm.size(), 0);
     }
 }
 

@@ -99,6 +99,8 @@ private:
     // Sound tracks that the sample both describes and shows elements of.
     size_t SoundTrackCount() const;
     std::vector<AudioInput> WriteAudioData(const std::string& pathStem, std::vector<char>& buffer);
+    // Video frames whose values start after `from` and before `to`.
+    size_t PicturesBetween(uint64_t from, uint64_t to) const;
     void WriteSoundTrack(uint32_t trackNumber, const AudioStreamDescription& stream,
                          std::ostream& target, std::vector<char>& buffer);
 

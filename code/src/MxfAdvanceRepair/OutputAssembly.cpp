@@ -152,8 +152,8 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     // A result of an earlier call must never pass for this one's; the
     // damaged file itself is never the result.
     if (SameFile(resultPath, WideToUtf8(damagedPath))) {
-        Log(LogLevel::Error, __LINE__, "[GetRepairedVideo] result would replace the damaged file:",
-            resultPath);
+        Log(LogLevel::Error, __LINE__,
+            "[GetRepairedVideo] result would replace the damaged file:", resultPath);
         return std::wstring();
     }
     DeleteFileIfExists(resultPath);

@@ -101,7 +101,8 @@ std::vector<uint8_t> ReadSampleStreamHeader(const std::string& path, const std::
     if (!picture) return {};
     uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
     size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
-    return std::vector<uint8_t>(walk.Block().begin(), walk.Block().begin() + static_cast<long>(header));
+    return std::vector<uint8_t>(walk.Block().begin(),
+                                walk.Block().begin() + static_cast<long>(header));
 }
 
 std::vector<uint32_t> ReadSoundTrackNumbers(const std::string& path)

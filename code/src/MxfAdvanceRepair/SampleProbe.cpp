@@ -27,7 +27,8 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
     }
     const std::string path = WideToUtf8(samplePath);
     sampleStreamHeader = ReadSampleStreamHeader(path, videoCodec);
-    sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>() : ReadSoundTrackNumbers(path);
+    sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>()
+                                             : ReadSoundTrackNumbers(path);
     return 0;
 }
 
@@ -64,8 +65,8 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
         int64_t got = child.ReadError(chunk, sizeof chunk, timeoutMilliseconds);
         if (got < 0) {
             child.Kill();
-            Log(LogLevel::Error, __LINE__, "[AnalyzeSampleVideo] encoder stopped reporting, killed:",
-                args[1]);
+            Log(LogLevel::Error, __LINE__,
+                "[AnalyzeSampleVideo] encoder stopped reporting, killed:", args[1]);
             return -1;
         }
         if (got == 0) break;

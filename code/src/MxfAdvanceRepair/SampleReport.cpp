@@ -65,8 +65,8 @@ int ChannelCount(const std::string& piece)
     static const struct {
         const char* name;
         int channels;
-    } kNamed[] = {{"mono", 1}, {"stereo", 2}, {"downmix", 2}, {"quad", 4}, {"hexagonal", 6},
-                  {"octagonal", 8}};
+    } kNamed[] = {{"mono", 1}, {"stereo", 2},    {"downmix", 2},
+                  {"quad", 4}, {"hexagonal", 6}, {"octagonal", 8}};
     for (const auto& named : kNamed) {
         if (layout == named.name) return named.channels;
     }

@@ -18,8 +18,8 @@ std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stre
         const std::string& format = stream.sampleFormat;
         if (stream.channels > static_cast<int>(kAes3SubframesPerSample) ||
             stream.BytesPerSample() < 2 || format.compare(format.size() - 2, 2, "le") != 0) {
-            return "AES3 sound cannot give " + format + " with " +
-                   std::to_string(stream.channels) + " channels";
+            return "AES3 sound cannot give " + format + " with " + std::to_string(stream.channels) +
+                   " channels";
         }
         frameSize = kAes3SubframesPerSample * 4;
         payload = size - std::min<uint64_t>(size, kAes3HeaderSize);
@@ -29,12 +29,11 @@ std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stre
         return std::string();
     }
     return "element of " + std::to_string(size) + " bytes, " +
-           std::to_string(std::lround(expected)) + " samples of " +
-           std::to_string(frameSize) + " bytes expected";
+           std::to_string(std::lround(expected)) + " samples of " + std::to_string(frameSize) +
+           " bytes expected";
 }
 
-std::vector<uint8_t> UnpackAes3(const uint8_t* value, size_t size, int channels,
-                                int bytesPerSample)
+std::vector<uint8_t> UnpackAes3(const uint8_t* value, size_t size, int channels, int bytesPerSample)
 {
     const size_t sampleSize = kAes3SubframesPerSample * 4;
     const size_t samples = size < kAes3HeaderSize ? 0 : (size - kAes3HeaderSize) / sampleSize;
