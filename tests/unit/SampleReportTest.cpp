@@ -14,47 +14,33 @@ SampleReportParser Parse(const std::vector<std::string>& lines)
     return parser;
 }
 
-TEST(SampleReport, VideoAndStereoPcmLines)
+// The first audio line becomes the encoder's arguments; every line counts.
+TEST(SampleReport, FirstAudioLineGivesTheArguments)
 {
-    SampleReportParser parser = Parse(
-        {"  Stream #0:0: Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080 [SAR 1:1 DAR "
-         "16:9], 25 fps, 25 tbr, 25 tbn",
-         "  Stream #0:1: Audio: pcm_s16le, 48000 Hz, 2 channels, s16, 1536 kb/s"});
-    EXPECT_DOUBLE_EQ(parser.FrameRate(), 25.0);
-    EXPECT_EQ(parser.AudioStreamCount(), 1u);
-    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s16le", "-ar", "48000", "-ac", "2"}));
-    EXPECT_TRUE(parser.AudioLineSeen());
-    EXPECT_EQ(parser.VideoCodec(), "mpeg2video");
-    EXPECT_EQ(Parse({"Stream #0:0: Video: h264, yuv420p", "Stream #0:1: Video: hevc"}).VideoCodec(),
-              "h264");
-}
-
-TEST(SampleReport, ChannelLayoutsAndFirstAudioLineOnly)
-{
-    EXPECT_EQ(Parse({"Stream #0:1: Audio: pcm_s24le, 48000 Hz, stereo, s32 (24 bit), 2304 kb/s"})
-                  .AudioArgs(),
-              (Args{"-f", "s24le", "-ar", "48000", "-ac", "2"}));
-    EXPECT_EQ(Parse({"Stream #0:1: Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s"})
-                  .AudioArgs(),
-              (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
-    std::vector<std::string> four;
-    for (int i = 1; i <= 4; ++i) {
-        four.push_back("Stream #0:" + std::to_string(i) + ": Audio: pcm_s24le, 4800" +
-                       std::to_string(i) + " Hz, 1 channels, s32 (24 bit)");
+    const struct {
+        std::vector<std::string> lines;
+        Args args;
+        uint32_t count;
+    } cases[] = {
+        {{"Stream #0:1: Audio: pcm_s16le, 48000 Hz, 2 channels, s16, 1536 kb/s"},
+         {"-f", "s16le", "-ar", "48000", "-ac", "2"},
+         1},
+        {{"Audio: pcm_s24le, 48000 Hz, stereo, s32 (24 bit)", "Audio: pcm_s16le, 44100 Hz, mono"},
+         {"-f", "s24le", "-ar", "48000", "-ac", "2"},
+         2},
+        {{"Audio: pcm_s24le, 48001 Hz, mono, s32 (24 bit)", "Audio: x", "Audio: y", "Audio: z"},
+         {"-f", "s24le", "-ar", "48001", "-ac", "1"},
+         4},
+        {{"Audio: aac (LC), 48000 Hz, stereo, fltp", "Audio: pcm_s16le, 48000 Hz, mono"}, {}, 2},
+        {{"Audio: pcm_,,"}, {}, 1},
+        {{"Stream #0:0: Video: mpeg2video, 25 fps"}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SampleReportParser parser = Parse(c.lines);
+        EXPECT_EQ(parser.AudioArgs(), c.args) << c.lines[0];
+        EXPECT_EQ(parser.AudioStreamCount(), c.count) << c.lines[0];
+        EXPECT_EQ(parser.AudioLineSeen(), c.count > 0) << c.lines[0];
     }
-    SampleReportParser parser = Parse(four);
-    EXPECT_EQ(parser.AudioStreamCount(), 4u);
-    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s24le", "-ar", "48001", "-ac", "1"}));
-}
-
-TEST(SampleReport, NonPcmAudioIsCountedWithoutArguments)
-{
-    SampleReportParser parser = Parse({"Stream #0:1: Audio: aac (LC), 48000 Hz, stereo, fltp"});
-    EXPECT_TRUE(parser.AudioArgs().empty());
-    EXPECT_EQ(parser.AudioStreamCount(), 1u);
-    EXPECT_TRUE(parser.AudioLineSeen());
-    // Nothing after "pcm_": no sample format, so no arguments at all.
-    EXPECT_TRUE(Parse({"Audio: pcm_,,"}).AudioArgs().empty());
 }
 
 // Every audio line keeps its own description; layouts count their channels.
@@ -95,30 +81,39 @@ TEST(SampleReport, EachAudioStreamIsDescribed)
     EXPECT_EQ(parser.AudioStreamCount(), std::size(cases));
 }
 
-TEST(SampleReport, FrameRateRules)
+// The "fps" figure of the last video line that gives one, else its "tbr"
+// figure, else 30; the codec of the first video line.
+TEST(SampleReport, FrameRateAndCodecRules)
 {
-    EXPECT_DOUBLE_EQ(
-        Parse({"Stream #0:0: Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"})
-            .FrameRate(),
-        29.97);
-    EXPECT_DOUBLE_EQ(Parse({"Stream #0:0: Video: mpeg2video, 1920x1080"}).FrameRate(), 30.0);
-    EXPECT_DOUBLE_EQ(Parse({"Duration: 25 fps, Video: x"}).FrameRate(),
-                     30.0);  // no comma before fps
-    // Without an "fps" figure the "tbr" one counts; with one, it wins.
-    EXPECT_DOUBLE_EQ(
-        Parse({"Stream #0:0: Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn"}).FrameRate(), 25.0);
-    EXPECT_DOUBLE_EQ(Parse({"Video: h264, 29.97 fps, 59.94 tbr"}).FrameRate(), 29.97);
-    EXPECT_DOUBLE_EQ(Parse({"Video: h264, 50 tbr", "Video: dv, 25 fps"}).FrameRate(), 25.0);
-    // The last video line that gives a rate wins.
-    EXPECT_DOUBLE_EQ(Parse({"Video: a, 25 fps", "Video: b, 50 fps"}).FrameRate(), 50.0);
-
+    const struct {
+        std::vector<std::string> lines;
+        double rate;
+        const char* codec;
+    } cases[] = {
+        {{"Stream #0:0: Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, "
+          "25 tbr, 25 tbn"},
+         25.0,
+         "mpeg2video"},
+        {{"Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"}, 29.97, "mpeg2video"},
+        {{"Video: mpeg2video, 1920x1080"}, 30.0, "mpeg2video"},
+        {{"Duration: 25 fps, Video: x"}, 30.0, "x"},  // no comma before fps
+        {{"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn"}, 25.0, "dvvideo"},
+        {{"Video: h264, 29.97 fps, 59.94 tbr"}, 29.97, "h264"},
+        {{"Video: h264, 50 tbr", "Video: dv, 25 fps"}, 25.0, "h264"},
+        {{"Video: a, 25 fps", "Video: b, 50 fps"}, 50.0, "a"},
+        {{"Audio: pcm_s16le, 48000 Hz, 25 fps"}, 30.0, ""},
+    };
+    for (const auto& c : cases) {
+        SampleReportParser parser = Parse(c.lines);
+        EXPECT_DOUBLE_EQ(parser.FrameRate(), c.rate) << c.lines[0];
+        EXPECT_EQ(parser.VideoCodec(), c.codec) << c.lines[0];
+    }
     SampleReportParser parser;
     EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"),
               SampleReportParser::LineResult::BadFrameRate);
-    EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
     EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"),
               SampleReportParser::LineResult::BadFrameRate);
-    EXPECT_FALSE(Parse({"Stream #0:0: Video: mpeg2video, 25 fps"}).AudioLineSeen());
+    EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
 }
 
 TEST(SampleReport, SplitAndRemoveSpaces)
