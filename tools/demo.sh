@@ -1,13 +1,13 @@
 #!/bin/sh
-# Demo: makes a small MXF file, damages it twice and repairs it both ways,
+# Demo: makes a broadcast-like MXF file, damages it twice and repairs it both ways,
 # showing what ffprobe makes of each file before and after.
 set -e
 cd "$(dirname "$0")/.."
 ./tools/setup-debian.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXMEND_BUILD_TESTS=OFF -DVEXMEND_BUILD_BENCH=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+cmake -S . -B build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXMEND_BUILD_TESTS=OFF -DVEXMEND_BUILD_BENCH=OFF >/dev/null
+cmake --build build-demo -j"$(nproc)" >/dev/null
 demo=$(mktemp -d /tmp/vexmend-demo-XXXXXX)
-vexmend="build/bin/vexmend --log-dir $demo --work-dir $demo/work"
+vexmend="build-demo/bin/vexmend --log-dir $demo --work-dir $demo/work"
 probe() {
   echo "-- ffprobe $1"
   if out=$(ffprobe -v error -count_frames -show_entries \
@@ -19,10 +19,16 @@ probe() {
   fi
 }
 
-ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 \
-  -f lavfi -i sine=frequency=440:sample_rate=48000 -map 0:v -map 1:a -frames:v 100 \
-  -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p -c:a pcm_s16le -ac 2 -ar 48000 -shortest \
-  -f mxf "$demo/sample.mxf"
+# A broadcast-like camera file: MPEG-2 4:2:2 long GOP at 50 Mbit/s with eight
+# mono 24-bit sound tracks, each carrying its own tone.
+tones="" maps=""
+for i in 0 1 2 3 4 5 6 7; do
+  tones="$tones -f lavfi -i sine=frequency=$((440 + 110 * i)):sample_rate=48000"
+  maps="$maps -map $((i + 1)):a"
+done
+ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=1280x720:rate=25 \
+  $tones -map 0:v $maps -frames:v 100 -c:v mpeg2video -b:v 50M -maxrate 50M -bufsize 17M -g 12 \
+  -bf 2 -pix_fmt yuv422p -c:a pcm_s24le -ac 1 -shortest -f mxf "$demo/sample.mxf"
 cp "$demo/sample.mxf" "$demo/clip.mxf"
 
 # Damage 1: an unfinalised recording, as after a power loss: the file stops at
