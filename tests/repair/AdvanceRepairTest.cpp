@@ -185,6 +185,35 @@ TEST_F(AdvanceRepairFailure, EncoderLeavesTheHostsStandardStreamsAlone)
 #endif
 }
 
+// The encoder is the one beside the host's real executable, in a folder with
+// a space and beyond 259 characters; the program named by the text before the
+// space does not run.
+TEST_F(AdvanceRepairFailure, HostFolderOfAnyLengthFindsItsOwnEncoder)
+{
+#if defined(VEXMEND_HOST_PROGRAM)
+    const std::string program = VEXMEND_HOST_PROGRAM;
+    std::string folder = media / "host dir";
+    for (char c = 'a'; folder.size() <= 300; ++c) folder += "/" + std::string(40, c);
+    ASSERT_EQ(
+        RunShell("mkdir -p " + Quote(folder) + " && cp " + Quote(program) + " " +
+                 Quote(program.substr(0, program.rfind('/')) + "/libvexmend.so") + " " +
+                 Quote(folder) + " && ln -s \"$(command -v ffmpeg)\" " +
+                 Quote(folder + "/ffmpeg.exe") + " && printf '#!/bin/sh\\ntouch \"$0.ran\"' >" +
+                 Quote(media / "host") + " && chmod +x " + Quote(media / "host")),
+        0);
+    MakeMxf(media / "d.mxf", MediaSpec{});
+    uint64_t before = HashFile(media / "d.mxf");
+    EXPECT_EQ(RunShell(Quote(folder + "/vexmend") + " --log-dir " + Quote(logs.Path()) +
+                       " --work-dir " + Quote(work.Path()) + " general " + Quote(media / "d.mxf") +
+                       " " + Quote(work / "o.mxf")),
+              0);
+    EXPECT_FALSE(Exists(media / "host.ran"));
+    EXPECT_EQ(HashFile(media / "d.mxf"), before);
+#else
+    GTEST_SKIP() << "built without the host program";
+#endif
+}
+
 TEST_F(AdvanceRepairFailure, BackslashPathsReachTheEngineWithSlashes)
 {
     EXPECT_EQ(

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
@@ -62,6 +64,22 @@ TEST_F(GeneralRepair, RecorderExtensionsAreShownToTheEncoderAsMxfCopies)
     EXPECT_EQ(QorMxfGeneralRepair((media / "clip.RSV").c_str(), (media / "out3.mxf").c_str()),
               VEXMEND_OK);
     EXPECT_EQ(ReadText(media / "clip.mxf"), "keep");
+}
+
+// Each path reaches the encoder as one argument, whatever quotes it holds.
+TEST_F(GeneralRepair, QuotesInAFileNamePassNoArgumentsToTheEncoder)
+{
+    const std::string input = media / "evil.mxf\" -f mxf \"victim.txt";
+    MakeMxf(input, MediaSpec{});
+    MakeMxf(media / "evil.mxf", MediaSpec{10});
+    WriteBytes(media / "victim.txt", {'v'});
+    auto before = HashTree(media.Path());
+    const std::filesystem::path folder = std::filesystem::current_path();
+    std::filesystem::current_path(media.Path());
+    EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), (work / "out.mxf").c_str()), VEXMEND_OK);
+    std::filesystem::current_path(folder);
+    EXPECT_EQ(Probe(work / "out.mxf").videoPackets, Probe(input).videoPackets);
+    EXPECT_EQ(HashTree(media.Path()), before);
 }
 
 TEST_F(GeneralRepair, PathsWithSpacesAndNonAsciiCharactersReachTheEncoder)

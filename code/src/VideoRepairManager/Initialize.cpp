@@ -7,6 +7,7 @@
 #include "TextConvert.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
+#include "platform/Platform.h"
 namespace vexmend {
 
 std::wstring tempDir;
