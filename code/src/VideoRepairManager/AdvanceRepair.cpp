@@ -18,8 +18,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
 
     std::wstring damaged = Utf8ToWide(damagedPath);
     std::wstring sample = Utf8ToWide(samplePath);
-    ReplaceAll(damaged, L"\\", L"/");
-    ReplaceAll(sample, L"\\", L"/");
+    ToForwardSlashes(damaged);
+    ToForwardSlashes(sample);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Start repair:", damagedPath);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Sample video:", samplePath);
 
@@ -31,7 +31,7 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     }
 
     std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
-    ReplaceAll(resultFolder, L"\\", L"/");
+    ToForwardSlashes(resultFolder);
     Poco::File resultFolderEntry(WideToNarrow(resultFolder));
     if (!resultFolderEntry.exists()) resultFolderEntry.createDirectory();
 
