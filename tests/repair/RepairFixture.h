@@ -35,6 +35,14 @@ protected:
     TempFolder media;
 };
 
+// The general repair when `sample` is empty, else the advance repair.
+inline int32_t RunRepair(const std::string& input, const std::string& sample,
+                         const std::string& output)
+{
+    return sample.empty() ? QorMxfGeneralRepair(input.c_str(), output.c_str())
+                          : QorMxfAdvanceRepair(input.c_str(), sample.c_str(), output.c_str());
+}
+
 // Overwrites everything before the first essence element (header partition
 // and metadata) and everything from the footer partition on with zeros.
 inline void DestroyHeaderAndFooter(const std::string& path)

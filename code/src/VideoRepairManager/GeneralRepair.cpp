@@ -7,9 +7,10 @@
 
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/PathChecks.h"
 #include "VideoRepairManager/VideoRepairManager.h"
-
 #include "platform/ChildProcess.h"
+
 namespace vexmend {
 
 namespace {
@@ -55,26 +56,34 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
                        "VideoRepairManager::GeneralRepair");
         return ResultNoOutput;
     }
+    // Nothing the repair writes or removes may be its input: not the output,
+    // and not the recorder-file copy, which may land in RepairedVideo.
+    if (LiesInWorkFolders(inputPath)) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] input lies in a work folder of the library:", inputPath);
+        return ResultNoOutput;
+    }
+    if (SamePath(outputPath, inputPath)) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] output would replace an input:", outputPath);
+        return ResultNoOutput;
+    }
     EnsureParentFolder(outputPath);
 
     // The encoder tells containers apart by extension: a raw recorder file
-    // (rsv, klv) is shown to it as an mxf copy. A file of that name beside the
-    // input is never touched; the copy then goes to the repair folder.
+    // (rsv, klv) is shown to it as an mxf copy, beside the input or else in
+    // the repair folder. The copy never replaces a file, nor the output; when
+    // none can be made, the encoder reads the input itself.
     Poco::Path input(inputPath);
     std::string copyPath;
     if (input.getExtension() == "rsv" || input.getExtension() == "klv") {
         input.setExtension("mxf");
-        if (Poco::File(input).exists()) {
-            input = Poco::Path(WideToNarrow(repairFolder))
-                        .makeDirectory()
-                        .setFileName(input.getFileName());
-        }
-        copyPath = input.toString();
-        try {
-            Poco::File(inputPath).copyTo(copyPath);
-        } catch (...) {
-            // The encoder is still given the mxf name; it finds no file there.
-        }
+        const std::string inRepairFolder = Poco::Path(WideToNarrow(repairFolder))
+                                               .makeDirectory()
+                                               .setFileName(input.getFileName())
+                                               .toString();
+        copyPath = CopyToNewFile(inputPath, {input.toString(), inRepairFolder}, outputPath);
+        input = Poco::Path(copyPath.empty() ? std::string(inputPath) : copyPath);
     }
     const std::wstring encoderInput = Utf8ToWide(input.toString());
     const std::wstring encoderOutput = Utf8ToWide(outputPath);
