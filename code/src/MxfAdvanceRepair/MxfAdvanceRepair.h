@@ -20,7 +20,8 @@ struct MxfAdvanceRepairOptions {
     // Encoder program (UTF-8); empty means "ffmpeg.exe" beside the host.
     std::string encoderPath;
     // Seconds the merge's encoder may go without its result growing before
-    // it is killed, and that the probe's encoder may go without reporting.
+    // it is killed, and that the probe's report may take to end, counted from
+    // the encoder's start or from the report's last line.
     int64_t mergeTimeLimitSeconds = 60;
 };
 

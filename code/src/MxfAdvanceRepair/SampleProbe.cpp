@@ -1,6 +1,8 @@
 // The sample probe: the encoder reads the sample file and prints its stream
 // report, which tells how the device codes its audio, its frame rate and its
 // video codec.
+#include <chrono>
+
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleHeader.h"
 #include "MxfAdvanceRepair/SampleReport.h"
@@ -50,14 +52,20 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
             rateWarned = true;
         }
     };
-    // The report is read to its end; an encoder that stops reporting for the
-    // time limit is stopped.
+    // The report is read to its end. It must end within the time limit of
+    // the encoder's start or of its last line; otherwise the encoder, and
+    // whatever it started and may hold the pipe open, is stopped.
     std::string line;
     bool cut = false;
     char chunk[4096];
-    const int timeoutMilliseconds = static_cast<int>(mergeTimeLimitSeconds * 1000);
+    const auto limit = std::chrono::seconds(mergeTimeLimitSeconds);
+    auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        int64_t got = child.ReadError(chunk, sizeof chunk, timeoutMilliseconds);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        int64_t got = left.count() > 0
+                          ? child.ReadError(chunk, sizeof chunk, static_cast<int>(left.count()))
+                          : -1;
         if (got < 0) {
             child.Kill();
             Log(LogLevel::Error, __LINE__, "[AnalyzeSampleVideo] encoder stopped reporting, killed:",
@@ -67,6 +75,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
         if (got == 0) break;
         for (int64_t i = 0; i < got; ++i) {
             if (chunk[i] == '\n') {
+                deadline = std::chrono::steady_clock::now() + limit;
                 feed(line);
                 line.clear();
                 cut = false;
