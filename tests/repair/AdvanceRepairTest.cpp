@@ -111,6 +111,7 @@ TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
                                   (media / "o.mxf").c_str()),
               VEXMEND_ADVANCE_FAILED);
     EXPECT_TRUE(Logged(") [MXF] video frame is less than 5. -1"));
+    EXPECT_FALSE(OpenInThisProcess(media / "short.mxf"));
 
     EXPECT_EQ(QorMxfAdvanceRepair((media / "none.mxf").c_str(), sample.c_str(),
                                   (media / "o.mxf").c_str()),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -41,6 +42,16 @@ inline int32_t RunRepair(const std::string& input, const std::string& sample,
 {
     return sample.empty() ? QorMxfGeneralRepair(input.c_str(), output.c_str())
                           : QorMxfAdvanceRepair(input.c_str(), sample.c_str(), output.c_str());
+}
+
+// True when this process holds a descriptor on the file at `path`.
+inline bool OpenInThisProcess(const std::string& path)
+{
+    std::error_code e;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        if (std::filesystem::equivalent(std::filesystem::read_symlink(fd, e), path, e)) return true;
+    }
+    return false;
 }
 
 // Overwrites everything before the first essence element (header partition

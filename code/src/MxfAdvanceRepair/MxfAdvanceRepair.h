@@ -42,6 +42,10 @@ public:
                                           const std::wstring& outputDir);
     virtual void Close();
 
+    // Closes and releases the stream on the damaged file; the sample's probe
+    // results stay.
+    void CloseVideoFile();
+
     // 0 when `command` names an existing file or folder, else -1 (logged).
     int32_t CheckCommandExists(const std::string& command);
 

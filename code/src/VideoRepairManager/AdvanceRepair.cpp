@@ -44,6 +44,16 @@ bool PathsAreSafe(LogSink& log, const std::wstring& damaged, const std::wstring&
     return true;
 }
 
+// Closes the engine's stream on the damaged file when the repair returns, so
+// that the host may move or delete the file at once.
+struct CloseVideoFileOnReturn {
+    MxfAdvanceRepair* engine;
+    ~CloseVideoFileOnReturn()
+    {
+        if (engine != nullptr) engine->CloseVideoFile();
+    }
+};
+
 }  // namespace
 
 int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* samplePath,
@@ -77,6 +87,7 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
                        "VideoRepairManager::AdvanceRepair");
         return ResultAdvanceFailed;
     }
+    CloseVideoFileOnReturn closeVideoFile{engine.get()};
     engine->SetLogger(logSink.get());
     engine->SetVideoPath(damaged, sample);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start advanced repair ",
