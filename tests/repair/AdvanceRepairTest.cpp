@@ -1,4 +1,5 @@
 #include <cmath>
+#include <thread>
 
 #include "repair/RepairFixture.h"
 
@@ -225,6 +226,27 @@ TEST_F(AdvanceRepairFailure, BackslashesStayInPaths)
     EXPECT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), (work / "o.mxf").c_str()),
               VEXMEND_OK);
     EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  " + damaged + "\n"));
+    EXPECT_EQ(HashTree(media.Path()), before);
+}
+
+// Calls that overlap wait for each other; each damaged file is closed when
+// its repair returns.
+TEST_F(AdvanceRepairFailure, RepairsFromTwoThreadsAtOnceBothSucceed)
+{
+    for (const char* name : {"d0.mxf", "s0.mxf", "d1.mxf", "s1.mxf"}) MakeMxf(media / name, {});
+    auto before = HashTree(media.Path());
+    std::vector<int32_t> results(4, 1);
+    auto repairs = [&](int i) {
+        const std::string n = std::to_string(i);
+        results[i] = RunRepair(media / ("d" + n + ".mxf"), media / ("s" + n + ".mxf"),
+                               work / ("a" + n + ".mxf"));
+        results[2 + i] = RunRepair(media / ("d" + n + ".mxf"), "", work / ("g" + n + ".mxf"));
+    };
+    std::thread first(repairs, 0), second(repairs, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(results, std::vector<int32_t>(4, VEXMEND_OK));
+    EXPECT_FALSE(OpenInThisProcess(media / "d0.mxf") || OpenInThisProcess(media / "d1.mxf"));
     EXPECT_EQ(HashTree(media.Path()), before);
 }
 
