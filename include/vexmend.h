@@ -3,7 +3,8 @@
  *
  * The whole public interface of the library. All texts are NUL-terminated
  * UTF-8 strings owned by the caller; the library copies what it needs and
- * keeps no pointer to them after a call returns. Calls must not overlap.
+ * keeps no pointer to them after a call returns. Calls should not overlap;
+ * when they do, the second one waits until the first has returned.
  */
 #ifndef VEXMEND_H
 #define VEXMEND_H
@@ -39,6 +40,7 @@ extern "C" {
  * it: the log file "QorVideoRepair.log" goes to logFolder (the host program's
  * folder when it is null or missing), repair output folders go under
  * workFolder (a per-user temporary folder when it is null or cannot be made).
+ * A folder text that is not valid UTF-8 counts as a folder that does not exist.
  * `reserved` is ignored. Returns VEXMEND_OK or VEXMEND_INIT_FAILED.
  */
 VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t reserved, const char* workFolder);
@@ -50,7 +52,9 @@ VEXMEND_API void QorMxfDestroy(void);
  * General repair: the encoder "ffmpeg.exe" beside the host executable reads
  * inputPath as MXF and rewraps every video and audio stream with stream copy
  * into outputPath. VEXMEND_OK only when the encoder succeeded; a failed run's
- * output is removed. Returns VEXMEND_OK,
+ * output is removed. An outputPath that is the input (by any name), or an
+ * input inside the work folder's repair folders, is refused before the
+ * encoder runs. Returns VEXMEND_OK,
  * VEXMEND_NO_MANAGER, VEXMEND_NO_INPUT, VEXMEND_REPAIR_DIR_FAILED or
  * VEXMEND_NO_OUTPUT.
  */
@@ -59,7 +63,9 @@ VEXMEND_API int32_t QorMxfGeneralRepair(const char* inputPath, const char* outpu
 /*
  * Advance repair: scans damagedPath for picture and sound essence elements and
  * has the encoder wrap them again, with the audio coding and frame rate learnt
- * from samplePath, a healthy file from the same device. Returns VEXMEND_OK,
+ * from samplePath, a healthy file from the same device. Both inputs must be
+ * regular files outside the work folder's repair folders, and the result must
+ * not replace either of them. Returns VEXMEND_OK,
  * VEXMEND_NO_MANAGER, VEXMEND_MISSING_PATH or VEXMEND_ADVANCE_FAILED.
  */
 VEXMEND_API int32_t QorMxfAdvanceRepair(const char* damagedPath, const char* samplePath,

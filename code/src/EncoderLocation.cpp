@@ -9,7 +9,7 @@ std::wstring GetHostFolder()
     std::wstring folder = platform::ExecutablePath();
     std::wstring::size_type separator = folder.find_last_of(platform::kPathSeparator);
     if (separator != std::wstring::npos) folder.erase(separator);
-    ReplaceAll(folder, L"\\", L"/");
+    ToForwardSlashes(folder);
     return folder;
 }
 
@@ -22,6 +22,15 @@ void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring
          at = text.find(from)) {
         text.replace(at, from.size(), to);
     }
+}
+
+void ToForwardSlashes(std::wstring& path)
+{
+#if defined(_WIN32)
+    ReplaceAll(path, L"\\", L"/");
+#else
+    (void)path;
+#endif
 }
 
 }  // namespace vexmend

@@ -16,4 +16,8 @@ std::wstring GetEncoderPath();
 // contain it.
 void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to);
 
+// Windows paths: every "\" becomes "/". Elsewhere a backslash is an ordinary
+// file-name character, and the path is left as it is.
+void ToForwardSlashes(std::wstring& path);
+
 }  // namespace vexmend

@@ -1,9 +1,10 @@
 // The library's four exported functions. Each forwards to the one repair
 // manager and turns anything thrown below into a result code: no exception
-// crosses into the host.
+// crosses into the host. Calls that overlap run one after the other.
 #include <Poco/Exception.h>
 
 #include <exception>
+#include <mutex>
 #include <string>
 
 #include "VideoRepairManager/VideoRepairManager.h"
@@ -16,6 +17,10 @@ namespace {
 
 // Created by the first QorMxfInit; lives until the process ends.
 VideoRepairManager* manager = nullptr;
+
+// Held for the whole of every exported call: the manager and its engine
+// serve one call at a time, and a second caller waits.
+std::mutex callLock;
 
 void LogFailure(const char* operation, const std::string& what)
 {
@@ -52,6 +57,7 @@ extern "C" {
 
 VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t /*reserved*/, const char* workFolder)
 {
+    std::lock_guard<std::mutex> serialised(callLock);
     return Guarded("VideoRepairManager::Initialize", vexmend::ResultInitFailed, [&] {
         if (manager == nullptr) manager = new VideoRepairManager();
         return manager->Initialize(logFolder, workFolder);
@@ -60,6 +66,7 @@ VEXMEND_API int32_t QorMxfInit(const char* logFolder, intptr_t /*reserved*/, con
 
 VEXMEND_API void QorMxfDestroy(void)
 {
+    std::lock_guard<std::mutex> serialised(callLock);
     Guarded("VideoRepairManager::Destroy", 0, [] {
         if (manager != nullptr) manager->Destroy();
         return 0;
@@ -68,6 +75,7 @@ VEXMEND_API void QorMxfDestroy(void)
 
 VEXMEND_API int32_t QorMxfGeneralRepair(const char* inputPath, const char* outputPath)
 {
+    std::lock_guard<std::mutex> serialised(callLock);
     if (manager == nullptr) return vexmend::ResultNoManager;
     return Guarded("VideoRepairManager::GeneralRepair", vexmend::ResultNoOutput, [&] {
         if (inputPath == nullptr) return vexmend::ResultNoInput;
@@ -79,6 +87,7 @@ VEXMEND_API int32_t QorMxfGeneralRepair(const char* inputPath, const char* outpu
 VEXMEND_API int32_t QorMxfAdvanceRepair(const char* damagedPath, const char* samplePath,
                                         const char* outputPath)
 {
+    std::lock_guard<std::mutex> serialised(callLock);
     if (manager == nullptr) return vexmend::ResultNoManager;
     return Guarded("VideoRepairManager::AdvanceRepair", vexmend::ResultAdvanceFailed, [&] {
         if (damagedPath == nullptr || samplePath == nullptr) return vexmend::ResultMissingPath;

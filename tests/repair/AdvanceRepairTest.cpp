@@ -1,4 +1,5 @@
 #include <cmath>
+#include <thread>
 
 #include "repair/RepairFixture.h"
 
@@ -129,6 +130,7 @@ TEST_F(AdvanceRepairFailure, TooFewFramesAndMissingFilesFail)
                                   (media / "o.mxf").c_str()),
               VEXMEND_ADVANCE_FAILED);
     EXPECT_TRUE(Logged(") [MXF] video frame is less than 5. -1"));
+    EXPECT_FALSE(OpenInThisProcess(media / "short.mxf"));
 
     EXPECT_EQ(QorMxfAdvanceRepair((media / "none.mxf").c_str(), sample.c_str(),
                                   (media / "o.mxf").c_str()),
@@ -203,14 +205,67 @@ TEST_F(AdvanceRepairFailure, EncoderLeavesTheHostsStandardStreamsAlone)
 #endif
 }
 
-TEST_F(AdvanceRepairFailure, BackslashPathsReachTheEngineWithSlashes)
+// The encoder is the one beside the host's real executable, in a folder with
+// a space and beyond 259 characters; the program named by the text before the
+// space does not run.
+TEST_F(AdvanceRepairFailure, HostFolderOfAnyLengthFindsItsOwnEncoder)
 {
-    EXPECT_EQ(
-        QorMxfAdvanceRepair("C:\\cases\\clip.mxf", "C:\\cases\\s.mxf", (media / "o.mxf").c_str()),
-        VEXMEND_ADVANCE_FAILED);
-    EXPECT_TRUE(Logged(") [AdvanceRepair] Start repair: C:\\cases\\clip.mxf"));
-    EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  C:/cases/clip.mxf"));
-    EXPECT_TRUE(Exists(work / "work/AdvanceRepairedVideo"));
+#if defined(VEXMEND_HOST_PROGRAM)
+    const std::string program = VEXMEND_HOST_PROGRAM;
+    std::string folder = media / "host dir";
+    for (char c = 'a'; folder.size() <= 300; ++c) folder += "/" + std::string(40, c);
+    ASSERT_EQ(
+        RunShell("mkdir -p " + Quote(folder) + " && cp " + Quote(program) + " " +
+                 Quote(program.substr(0, program.rfind('/')) + "/libvexmend.so") + " " +
+                 Quote(folder) + " && ln -s \"$(command -v ffmpeg)\" " +
+                 Quote(folder + "/ffmpeg.exe") + " && printf '#!/bin/sh\\ntouch \"$0.ran\"' >" +
+                 Quote(media / "host") + " && chmod +x " + Quote(media / "host")),
+        0);
+    MakeMxf(media / "d.mxf", MediaSpec{});
+    uint64_t before = HashFile(media / "d.mxf");
+    EXPECT_EQ(RunShell(Quote(folder + "/vexmend") + " --log-dir " + Quote(logs.Path()) +
+                       " --work-dir " + Quote(work.Path()) + " general " + Quote(media / "d.mxf") +
+                       " " + Quote(work / "o.mxf")),
+              0);
+    EXPECT_FALSE(Exists(media / "host.ran"));
+    EXPECT_EQ(HashFile(media / "d.mxf"), before);
+#else
+    GTEST_SKIP() << "built without the host program";
+#endif
+}
+
+// A backslash is an ordinary file-name character here: a\b.mxf is that file.
+TEST_F(AdvanceRepairFailure, BackslashesStayInPaths)
+{
+    const std::string damaged = media / "a\\b.mxf", sample = media / "s\\1.mxf";
+    MakeMxf(damaged, MediaSpec{});
+    MakeMxf(sample, MediaSpec{});
+    auto before = HashTree(media.Path());
+    EXPECT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), (work / "o.mxf").c_str()),
+              VEXMEND_OK);
+    EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  " + damaged + "\n"));
+    EXPECT_EQ(HashTree(media.Path()), before);
+}
+
+// Calls that overlap wait for each other; each damaged file is closed when
+// its repair returns.
+TEST_F(AdvanceRepairFailure, RepairsFromTwoThreadsAtOnceBothSucceed)
+{
+    for (const char* name : {"d0.mxf", "s0.mxf", "d1.mxf", "s1.mxf"}) MakeMxf(media / name, {});
+    auto before = HashTree(media.Path());
+    std::vector<int32_t> results(4, 1);
+    auto repairs = [&](int i) {
+        const std::string n = std::to_string(i);
+        results[i] = RunRepair(media / ("d" + n + ".mxf"), media / ("s" + n + ".mxf"),
+                               work / ("a" + n + ".mxf"));
+        results[2 + i] = RunRepair(media / ("d" + n + ".mxf"), "", work / ("g" + n + ".mxf"));
+    };
+    std::thread first(repairs, 0), second(repairs, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(results, std::vector<int32_t>(4, VEXMEND_OK));
+    EXPECT_FALSE(OpenInThisProcess(media / "d0.mxf") || OpenInThisProcess(media / "d1.mxf"));
+    EXPECT_EQ(HashTree(media.Path()), before);
 }
 
 }  // namespace

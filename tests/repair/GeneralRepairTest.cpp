@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
@@ -48,20 +50,94 @@ TEST_F(GeneralRepair, RecorderExtensionsAreShownToTheEncoderAsMxfCopies)
     EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), (media / "out1.mxf").c_str()), VEXMEND_OK);
     EXPECT_TRUE(Probe(media / "out1.mxf").readable);
     EXPECT_FALSE(Exists(media / "clip.mxf"));  // the copy is gone again
-    EXPECT_EQ(HashFile(input), before);
 
-    // An existing clip.mxf beside the input is neither overwritten nor removed.
+    // An output of the copy's name: the copy goes to the repair folder.
+    EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), (media / "clip.mxf").c_str()), VEXMEND_OK);
+    EXPECT_TRUE(Probe(media / "clip.mxf").readable);
+    EXPECT_FALSE(Exists(work / "work/RepairedVideo/clip.mxf"));
+
+    // Files of the copy's name beside the input and in the repair folder stay.
     WriteBytes(media / "clip.mxf", {'k', 'e', 'e', 'p'});
+    WriteBytes(work / "work/RepairedVideo/clip.mxf", {'l', 'e', 'f', 't'});
     EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), (media / "out2.mxf").c_str()), VEXMEND_OK);
     EXPECT_TRUE(Probe(media / "out2.mxf").readable);
     EXPECT_EQ(ReadText(media / "clip.mxf"), "keep");
-    EXPECT_FALSE(Exists(work / "work/RepairedVideo/clip.mxf"));
+    EXPECT_EQ(ReadText(work / "work/RepairedVideo/clip.mxf"), "left");
+    EXPECT_EQ(HashFile(input), before);
 
     // Upper case is not a recorder extension: the encoder reads it as it is.
     std::rename(input.c_str(), (media / "clip.RSV").c_str());
     EXPECT_EQ(QorMxfGeneralRepair((media / "clip.RSV").c_str(), (media / "out3.mxf").c_str()),
               VEXMEND_OK);
     EXPECT_EQ(ReadText(media / "clip.mxf"), "keep");
+}
+
+// Each path reaches the encoder as one argument, whatever quotes it holds.
+TEST_F(GeneralRepair, QuotesInAFileNamePassNoArgumentsToTheEncoder)
+{
+    const std::string input = media / "evil.mxf\" -f mxf \"victim.txt";
+    MakeMxf(input, MediaSpec{});
+    MakeMxf(media / "evil.mxf", MediaSpec{10});
+    WriteBytes(media / "victim.txt", {'v'});
+    auto before = HashTree(media.Path());
+    const std::filesystem::path folder = std::filesystem::current_path();
+    std::filesystem::current_path(media.Path());
+    EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), (work / "out.mxf").c_str()), VEXMEND_OK);
+    std::filesystem::current_path(folder);
+    EXPECT_EQ(Probe(work / "out.mxf").videoPackets, Probe(input).videoPackets);
+    EXPECT_EQ(HashTree(media.Path()), before);
+}
+
+// Both repairs refuse, before anything is written or run, an output that
+// would replace an input, an input in the library's work folders, and an
+// input that is not a regular file (a FIFO would block for ever).
+TEST_F(GeneralRepair, InputsAreNeverReplacedAndOnlyRegularFilesAreRead)
+{
+    const std::string m = work / "media", w = work / "work", fifo = m + "/fifo";
+    const std::string replace = "output would replace an input: ", notRegular = "input is not a ";
+    const std::string inWork = "input lies in a work folder of the library: ";
+    const struct {
+        std::string input, sample, output, record;
+    } cases[] = {
+        {m + "/in.mxf", "", m + "/./in.mxf", replace + m + "/./in.mxf"},
+        {m + "/in.mxf", "", m + "/link.mxf", replace + m + "/link.mxf"},
+        {m + "/in.mxf", "", m + "/hard.mxf", replace + m + "/hard.mxf"},
+        {w + "/RepairedVideo/clip.rsv", "", m + "/o.mxf", inWork + w + "/RepairedVideo/clip.rsv"},
+        {w + "/AdvanceRepairedVideo/in.mxf", "", m + "/o",
+         inWork + w + "/AdvanceRepairedVideo/in.mxf"},
+        {fifo, "", m + "/o.mxf", notRegular + "file: " + fifo},
+        {m + "/in.mxf", m + "/s.mxf", m + "/sub/../in.mxf", replace + m + "/sub/../in.mxf"},
+        {m + "/in.mxf", m + "/s.mxf", m + "/s.mxf", replace + m + "/s.mxf"},
+        {m + "/in.mxf", m + "/s.mxf", m, replace + m},  // the result would be m/in.mxf
+        {w + "/AdvanceRepairedVideo/in.mxf", m + "/s.mxf", m + "/o",
+         inWork + w + "/AdvanceRepairedVideo/in.mxf"},
+        {m + "/in.mxf", w + "/RepairedVideo/s.mxf", m + "/o", inWork + w + "/RepairedVideo/s.mxf"},
+        {fifo, m + "/s.mxf", m + "/o", notRegular + "regular file: " + fifo},
+        {m + "/in.mxf", fifo, m + "/o", notRegular + "regular file: " + fifo},
+        {m + "/in.mxf", m + "/sub", m + "/o", notRegular + "regular file: " + m + "/sub"},
+    };
+    ASSERT_EQ(RunShell("mkdir -p " + Quote(m + "/sub") + " " + Quote(w + "/RepairedVideo") + " " +
+                       Quote(w + "/AdvanceRepairedVideo") + " && mkfifo " + Quote(fifo)),
+              0);
+    for (const std::string& file :
+         {m + "/in.mxf", m + "/s.mxf", w + "/RepairedVideo/clip.rsv", w + "/RepairedVideo/clip.mxf",
+          w + "/RepairedVideo/s.mxf", w + "/AdvanceRepairedVideo/in.mxf"}) {
+        WriteBytes(file, {file.begin(), file.end()});
+    }
+    ASSERT_EQ(RunShell("cd " + Quote(m) + " && ln -s in.mxf link.mxf && ln in.mxf hard.mxf"), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input + " + " + c.sample + " -> " + c.output);
+        auto before = HashTree(work.Path());
+        const bool general = c.sample.empty();
+        EXPECT_EQ(RunRepair(c.input, c.sample, c.output), !general          ? VEXMEND_ADVANCE_FAILED
+                                                          : c.input == fifo ? VEXMEND_NO_INPUT
+                                                                            : VEXMEND_NO_OUTPUT);
+        EXPECT_TRUE(
+            Logged((general ? ") [GeneralRepair] " : ") [AdvanceRepair] ") + c.record + "\n"));
+        EXPECT_EQ(HashTree(work.Path()), before);
+    }
+    EXPECT_FALSE(Logged("ffmpeg Repair completed."));
+    EXPECT_FALSE(Logged("probe sample:"));
 }
 
 TEST_F(GeneralRepair, PathsWithSpacesAndNonAsciiCharactersReachTheEncoder)

@@ -95,9 +95,19 @@ TEST(Init, MissingLogFolderIsNotCreatedAndTheHostFolderIsUsed)
     std::remove(hostLog.c_str());
 }
 
-TEST(Init, MalformedTextGivesInitFailedWithoutCrashing)
+// Malformed UTF-8 names no folder: the fallbacks apply and the log exists.
+TEST(Init, MalformedFolderTextsAreFoldersThatDoNotExist)
 {
-    EXPECT_EQ(QorMxfInit(nullptr, 0, "bad \xff work"), VEXMEND_INIT_FAILED);
+    TempFolder profile;
+    setenv("USERPROFILE", profile.Path().c_str(), 1);
+    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
+    std::remove(hostLog.c_str());
+    ASSERT_EQ(QorMxfInit("bad \xff logs", 0, "bad \xff work"), VEXMEND_OK);
+    EXPECT_EQ(tempDir, Utf8ToWide(profile.Path() + "/AppData/Local/Temp/VR"));
+    EXPECT_EQ(QorMxfGeneralRepair("", "o.mxf"), VEXMEND_NO_INPUT);
+    EXPECT_NE(test::ReadText(hostLog).find(") Start VideoRepairManager::GeneralRepair"),
+              std::string::npos);
+    std::remove(hostLog.c_str());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -34,6 +35,24 @@ protected:
     TempFolder work;
     TempFolder media;
 };
+
+// The general repair when `sample` is empty, else the advance repair.
+inline int32_t RunRepair(const std::string& input, const std::string& sample,
+                         const std::string& output)
+{
+    return sample.empty() ? QorMxfGeneralRepair(input.c_str(), output.c_str())
+                          : QorMxfAdvanceRepair(input.c_str(), sample.c_str(), output.c_str());
+}
+
+// True when this process holds a descriptor on the file at `path`.
+inline bool OpenInThisProcess(const std::string& path)
+{
+    std::error_code e;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        if (std::filesystem::equivalent(std::filesystem::read_symlink(fd, e), path, e)) return true;
+    }
+    return false;
+}
 
 // Overwrites everything before the first essence element (header partition
 // and metadata) and everything from the footer partition on with zeros.

@@ -51,6 +51,19 @@ uint64_t HashFile(const std::string& path)
     return hash;
 }
 
+std::map<std::string, uint64_t> HashTree(const std::string& folder)
+{
+    std::map<std::string, uint64_t> hashes;
+    std::error_code ignored;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(PathOf(folder), ignored)) {
+        if (!entry.is_symlink(ignored) && entry.is_regular_file(ignored)) {
+            hashes[entry.path().u8string()] = HashFile(entry.path().u8string());
+        }
+    }
+    return hashes;
+}
+
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ bool Exists(const std::string& path);
 
 // A content hash (FNV-1a 64) to show that a file did not change.
 uint64_t HashFile(const std::string& path);
+
+// The hash of every regular file under `folder` (links not followed), by path.
+std::map<std::string, uint64_t> HashTree(const std::string& folder);
 
 // Runs a shell command; returns its exit status and fills `output` with its
 // standard output and error.

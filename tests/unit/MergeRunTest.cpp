@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -104,6 +105,54 @@ INSTANTIATE_TEST_SUITE_P(
                               "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30", -4, 3.0,
                               5.0},
                       StandIn{"fails", "echo x > \"$last\"; exit 1", -3, 0.0, 1.5}),
+    [](const ::testing::TestParamInfo<StandIn>& info) { return std::string(info.param.name); });
+
+class SampleProbeLimit : public ::testing::TestWithParam<StandIn> {};
+
+// The report must end within the limit (2 s here) of the encoder's start or
+// of its last line, else the encoder and what it started are stopped. Long
+// lines are cut; a flood of bad frame rates is logged once.
+TEST_P(SampleProbeLimit, StopsAnEncoderWhoseReportDoesNotEnd)
+{
+    test::TempFolder folder;
+    const std::string standIn = folder / "encoder.sh", pidFile = folder / "child.pid";
+    const std::string script = "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
+                               "\naudio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
+                               GetParam().script + "\n";
+    test::WriteBytes(standIn, {script.begin(), script.end()});
+    chmod(standIn.c_str(), 0755);
+    MxfAdvanceRepair engine(MxfAdvanceRepairOptions{standIn, 2});
+    LogSink sink(LogLevel::Debug, folder / "log.txt");
+    engine.SetLogger(&sink);
+    engine.SetVideoPath(L"", L"/sample.mxf");
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(engine.AnalyzeAudioCodecInfo(), GetParam().result);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, GetParam().minSeconds);
+    EXPECT_LT(seconds, GetParam().maxSeconds);
+    EXPECT_EQ(engine.AudioStreamCount(), GetParam().result == 0 ? 1u : 0u);
+    EXPECT_LT(test::ReadText(folder / "log.txt").size(), 1000u);
+    if (test::Exists(pidFile)) {
+        pid_t child = std::stoi(test::ReadText(pidFile));
+        for (int i = 0; i < 50 && Running(child); ++i) usleep(20000);
+        EXPECT_FALSE(Running(child));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StandIns, SampleProbeLimit,
+    ::testing::Values(
+        StandIn{"child_holds_the_pipe", "audio; sleep 30 & echo $! > child.pid", -1, 2.0, 3.5},
+        StandIn{"line_never_ends", "audio; while :; do printf x >&2; sleep 0.2; done", -1, 2.0,
+                3.5},
+        StandIn{"slow_lines", "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0,
+                2.9, 5.0},
+        StandIn{"long_line_and_bad_rates",
+                "head -c 1000000 /dev/zero | tr '\\0' x >&2; audio; audio; "
+                "yes 'Video: mpeg2video, abc fps' | head -n 300000 >&2",
+                0, 0.0, 30.0}),
     [](const ::testing::TestParamInfo<StandIn>& info) { return std::string(info.param.name); });
 
 TEST(MergeRun, MissingEncoderIsNotLaunched)

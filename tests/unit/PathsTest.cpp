@@ -6,7 +6,6 @@
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "TextConvert.h"
-#include "platform/CommandLine.h"
 #include "support/TestSupport.h"
 
 namespace vexmend {
@@ -44,34 +43,6 @@ TEST(Paths, TextConversionsRoundTripAndRejectMalformedText)
     EXPECT_EQ(Utf8ToWideNoLocale(utf8), wide);
     EXPECT_EQ(WideToNarrow(L""), "");
     EXPECT_THROW(Utf8ToWide("bad \xff\xfe"), std::invalid_argument);
-}
-
-TEST(Paths, CommandLineSplitsLikeTheWindowsRuntime)
-{
-    auto isFile = [](const std::wstring& path) { return path == L"/opt/my tools/ffmpeg.exe"; };
-    platform::ParsedCommandLine parsed = platform::ParseCommandLine(
-        L"/opt/my tools/ffmpeg.exe -y -i \"/in dir/clip one.mxf\" -codec copy \"/out/a\\\"b\\\\\"",
-        isFile);
-    EXPECT_EQ(parsed.program, L"/opt/my tools/ffmpeg.exe");
-    std::vector<std::wstring> expected{L"-y",     L"-i",   L"/in dir/clip one.mxf",
-                                       L"-codec", L"copy", L"/out/a\"b\\"};
-    EXPECT_EQ(parsed.arguments, expected);
-
-    parsed = platform::ParseCommandLine(L"\"C:\\a b\\x.exe\" a\\\\b \"\"", nullptr);
-    EXPECT_EQ(parsed.program, L"C:\\a b\\x.exe");
-    EXPECT_EQ(parsed.arguments, (std::vector<std::wstring>{L"a\\\\b", L""}));
-
-    parsed = platform::ParseCommandLine(L"prog  one\ttwo", nullptr);
-    EXPECT_EQ(parsed.program, L"prog");
-    EXPECT_EQ(parsed.arguments, (std::vector<std::wstring>{L"one", L"two"}));
-
-    // Quoted arguments come back unchanged, however many quotes and
-    // backslashes they hold.
-    std::vector<std::wstring> tricky{L"",     L"a b",     L"x\"y",  L"end\\", L"a\\\"b",
-                                     L"C:\\p q\\", L"\\\\srv", L"\t", L"plain"};
-    std::wstring line = L"prog";
-    for (const std::wstring& argument : tricky) line += L" " + platform::QuoteArgument(argument);
-    EXPECT_EQ(platform::ParseCommandLine(line, nullptr).arguments, tricky);
 }
 
 class EngineFrame : public ::testing::Test {

@@ -42,6 +42,12 @@ void MxfAdvanceRepair::Close()
     samplePath.clear();
 }
 
+void MxfAdvanceRepair::CloseVideoFile()
+{
+    if (videoStream) videoStream->close();
+    videoStream.reset();
+}
+
 int32_t MxfAdvanceRepair::CheckCommandExists(const std::string& command)
 {
     if (command.empty()) {

@@ -21,7 +21,8 @@ struct MxfAdvanceRepairOptions {
     // Encoder program (UTF-8); empty means "ffmpeg.exe" beside the host.
     std::string encoderPath;
     // Seconds the merge's encoder may go without its result growing before
-    // it is killed, and that the probe's encoder may go without reporting.
+    // it is killed, and that the probe's report may take to end, counted from
+    // the encoder's start or from the report's last line.
     int64_t mergeTimeLimitSeconds = 60;
 };
 
@@ -47,6 +48,10 @@ public:
     virtual std::wstring GetRepairedVideo(const std::wstring& videoPath,
                                           const std::wstring& outputDir);
     virtual void Close();
+
+    // Closes and releases the stream on the damaged file; the sample's probe
+    // results stay.
+    void CloseVideoFile();
 
     // 0 when `command` names an existing file or folder, else -1 (logged).
     int32_t CheckCommandExists(const std::string& command);

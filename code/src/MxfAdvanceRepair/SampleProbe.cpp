@@ -2,6 +2,8 @@
 // report, which tells how the device codes its audio, its frame rate and its
 // video codec; the sample's own elements tell its stream header and which
 // sound tracks carry the audio streams.
+#include <chrono>
+
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/SampleReport.h"
@@ -55,14 +57,20 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
             rateWarned = true;
         }
     };
-    // The report is read to its end; an encoder that stops reporting for the
-    // time limit is stopped.
+    // The report is read to its end. It must end within the time limit of
+    // the encoder's start or of its last line; otherwise the encoder, and
+    // whatever it started and may hold the pipe open, is stopped.
     std::string line;
     bool cut = false;
     char chunk[4096];
-    const int timeoutMilliseconds = static_cast<int>(mergeTimeLimitSeconds * 1000);
+    const auto limit = std::chrono::seconds(mergeTimeLimitSeconds);
+    auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        int64_t got = child.ReadError(chunk, sizeof chunk, timeoutMilliseconds);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        int64_t got = left.count() > 0
+                          ? child.ReadError(chunk, sizeof chunk, static_cast<int>(left.count()))
+                          : -1;
         if (got < 0) {
             child.Kill();
             Log(LogLevel::Error, __LINE__,
@@ -72,6 +80,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
         if (got == 0) break;
         for (int64_t i = 0; i < got; ++i) {
             if (chunk[i] == '\n') {
+                deadline = std::chrono::steady_clock::now() + limit;
                 feed(line);
                 line.clear();
                 cut = false;

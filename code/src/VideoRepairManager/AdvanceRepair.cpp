@@ -6,9 +6,55 @@
 #include "EncoderLocation.h"
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/PathChecks.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {
+
+namespace {
+
+// Refuses, with an error record, inputs that are not regular files or that
+// lie in the library's work folders, and an output that would replace an
+// input: the output itself, or the file that the result becomes inside an
+// output folder.
+bool PathsAreSafe(LogSink& log, const std::wstring& damaged, const std::wstring& sample,
+                  const std::string& output)
+{
+    const std::string inputs[] = {WideToUtf8(damaged), WideToUtf8(sample)};
+    for (const std::string& input : inputs) {
+        if (IsSpecialEntry(input)) {
+            log.Write(LogLevel::Error, __LINE__,
+                      "[AdvanceRepair] input is not a regular file:", input);
+            return false;
+        }
+        if (LiesInWorkFolders(input)) {
+            log.Write(LogLevel::Error, __LINE__,
+                      "[AdvanceRepair] input lies in a work folder of the library:", input);
+            return false;
+        }
+    }
+    const std::string inFolder = MakeOutputPath(damaged, Utf8ToWideNoLocale(output));
+    for (const std::string& input : inputs) {
+        if (SamePath(output, input) || (!inFolder.empty() && SamePath(inFolder, input))) {
+            log.Write(LogLevel::Error, __LINE__,
+                      "[AdvanceRepair] output would replace an input:", output);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Closes the engine's stream on the damaged file when the repair returns, so
+// that the host may move or delete the file at once.
+struct CloseVideoFileOnReturn {
+    MxfAdvanceRepair* engine;
+    ~CloseVideoFileOnReturn()
+    {
+        if (engine != nullptr) engine->CloseVideoFile();
+    }
+};
+
+}  // namespace
 
 int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* samplePath,
                                           const char* outputPath)
@@ -18,8 +64,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
 
     std::wstring damaged = Utf8ToWide(damagedPath);
     std::wstring sample = Utf8ToWide(samplePath);
-    ReplaceAll(damaged, L"\\", L"/");
-    ReplaceAll(sample, L"\\", L"/");
+    ToForwardSlashes(damaged);
+    ToForwardSlashes(sample);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Start repair:", damagedPath);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Sample video:", samplePath);
 
@@ -29,9 +75,10 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
                        "VideoRepairManager::AdvanceRepair");
         return ResultAdvanceFailed;
     }
+    if (!PathsAreSafe(*logSink, damaged, sample, outputPath)) return ResultAdvanceFailed;
 
     std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
-    ReplaceAll(resultFolder, L"\\", L"/");
+    ToForwardSlashes(resultFolder);
     Poco::File resultFolderEntry(WideToNarrow(resultFolder));
     if (!resultFolderEntry.exists()) resultFolderEntry.createDirectory();
 
@@ -40,6 +87,7 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
                        "VideoRepairManager::AdvanceRepair");
         return ResultAdvanceFailed;
     }
+    CloseVideoFileOnReturn closeVideoFile{engine.get()};
     engine->SetLogger(logSink.get());
     engine->SetVideoPath(damaged, sample);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start advanced repair ",

@@ -4,6 +4,9 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
+#include <filesystem>
+
+#include "VideoRepairManager/PathChecks.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {
@@ -37,6 +40,26 @@ const char* MoveOrCopyFile(const std::string& from, const std::string& to)
     source.copyTo(target.toString());
     source.remove();
     return "copy";
+}
+
+std::string CopyToNewFile(const std::string& from, const std::vector<std::string>& candidates,
+                          const std::string& avoid)
+{
+    namespace fs = std::filesystem;
+    for (const std::string& candidate : candidates) {
+        const fs::path target = fs::u8path(candidate);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(target, error)) || SamePath(candidate, avoid)) continue;
+        // Without the overwrite option the target is opened exclusively.
+        if (fs::copy_file(fs::u8path(from), target, fs::copy_options::none, error)) {
+            return candidate;
+        }
+        if (error == std::errc::file_exists) continue;
+        // Absent just before, so what is there now was made by this copy.
+        fs::remove(target, error);
+        return std::string();
+    }
+    return std::string();
 }
 
 }  // namespace vexmend

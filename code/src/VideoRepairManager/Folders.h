@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vexmend {
 
@@ -18,5 +19,12 @@ void EnsureParentFolder(const std::string& path);
 // file system, copies and removes across file systems. Returns "rename" or
 // "copy"; throws when neither works.
 const char* MoveOrCopyFile(const std::string& from, const std::string& to);
+
+// Copies the file `from` (UTF-8) to the first of `candidates` that does not
+// exist yet and is not `avoid`, creating it exclusively: no file is ever
+// overwritten. Returns the path made, or the empty text when none could be
+// made (a partial copy is removed again).
+std::string CopyToNewFile(const std::string& from, const std::vector<std::string>& candidates,
+                          const std::string& avoid);
 
 }  // namespace vexmend

@@ -2,11 +2,14 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/PathChecks.h"
 #include "VideoRepairManager/VideoRepairManager.h"
+#include "platform/ChildProcess.h"
 
 namespace vexmend {
 
@@ -53,26 +56,34 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
                        "VideoRepairManager::GeneralRepair");
         return ResultNoOutput;
     }
+    // Nothing the repair writes or removes may be its input: not the output,
+    // and not the recorder-file copy, which may land in RepairedVideo.
+    if (LiesInWorkFolders(inputPath)) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] input lies in a work folder of the library:", inputPath);
+        return ResultNoOutput;
+    }
+    if (SamePath(outputPath, inputPath)) {
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] output would replace an input:", outputPath);
+        return ResultNoOutput;
+    }
     EnsureParentFolder(outputPath);
 
     // The encoder tells containers apart by extension: a raw recorder file
-    // (rsv, klv) is shown to it as an mxf copy. A file of that name beside the
-    // input is never touched; the copy then goes to the repair folder.
+    // (rsv, klv) is shown to it as an mxf copy, beside the input or else in
+    // the repair folder. The copy never replaces a file, nor the output; when
+    // none can be made, the encoder reads the input itself.
     Poco::Path input(inputPath);
     std::string copyPath;
     if (input.getExtension() == "rsv" || input.getExtension() == "klv") {
         input.setExtension("mxf");
-        if (Poco::File(input).exists()) {
-            input = Poco::Path(WideToNarrow(repairFolder))
-                        .makeDirectory()
-                        .setFileName(input.getFileName());
-        }
-        copyPath = input.toString();
-        try {
-            Poco::File(inputPath).copyTo(copyPath);
-        } catch (...) {
-            // The encoder is still given the mxf name; it finds no file there.
-        }
+        const std::string inRepairFolder = Poco::Path(WideToNarrow(repairFolder))
+                                               .makeDirectory()
+                                               .setFileName(input.getFileName())
+                                               .toString();
+        copyPath = CopyToNewFile(inputPath, {input.toString(), inRepairFolder}, outputPath);
+        input = Poco::Path(copyPath.empty() ? std::string(inputPath) : copyPath);
     }
     const std::wstring encoderInput = Utf8ToWide(input.toString());
     const std::wstring encoderOutput = Utf8ToWide(outputPath);
@@ -118,24 +129,29 @@ int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::w
 
     // The input is read as MXF only, so that a file whose header is gone fails
     // instead of being rewrapped as a raw stream; every video and audio stream
-    // is kept, not just the encoder's pick of one of each.
+    // is kept, not just the encoder's pick of one of each. The program gets
+    // each path as one argument; the command-line text is what it sees on
+    // Windows, where the program is named to the platform on its own.
     const std::wstring commandLine = encoderPath + L" -y -f mxf -i " + L"\"" + input + L"\"" +
                                      L" -map 0:v? -map 0:a? -codec copy " + L"\"" + output + L"\"";
-    // The platform may change the buffer while it parses the line.
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-
-    encoderProcess = platform::ProcessInformation();
-    bool started = platform::StartHiddenProcess(buffer.data(), encoderProcess);
-    if (started) exitStatus = platform::WaitForProcess(encoderProcess);
+    const std::vector<std::string> arguments{
+        "-y",   "-f",   "mxf",    "-i",   WideToUtf8(input), "-map", "0:v?",
+        "-map", "0:a?", "-codec", "copy", WideToUtf8(output)};
+    try {
+        platform::ChildProcess encoder(WideToUtf8(encoderPath), arguments, false,
+                                       WideToUtf8(commandLine));
+        {
+            std::lock_guard<std::mutex> guard(processLock);
+            encoderProcessId = encoder.Id();
+        }
+        exitStatus = encoder.Wait();
+    } catch (const std::runtime_error&) {
+        return ResultEncoderNotStarted;
+    }
     {
         std::lock_guard<std::mutex> guard(processLock);
-        if (encoderProcess.thread != nullptr && encoderProcess.process != nullptr) {
-            platform::CloseProcessHandles(encoderProcess);
-            encoderProcess = platform::ProcessInformation();
-        }
+        encoderProcessId = 0;
     }
-    if (!started) return ResultEncoderNotStarted;
     logSink->Write(LogLevel::Debug, __LINE__, "ffmpeg Repair completed.",
                    "VideoRepairManager::FfmpegRepair");
     return 0;

@@ -2,10 +2,12 @@
 #include <Poco/File.h>
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "EncoderLocation.h"
 #include "TextConvert.h"
 #include "VideoRepairManager/VideoRepairManager.h"
+#include "platform/Platform.h"
 
 namespace vexmend {
 
@@ -33,6 +35,17 @@ bool CreateFolders(const std::wstring& path)
     }
 }
 
+// A folder argument as wide text. Malformed UTF-8 gives the empty text, which
+// names no folder, so that the fallbacks for a missing folder apply.
+std::wstring FolderArgument(const char* text)
+{
+    try {
+        return Utf8ToWide(text);
+    } catch (const std::invalid_argument&) {
+        return std::wstring();
+    }
+}
+
 }  // namespace
 
 std::wstring GetUserTempFolder()
@@ -55,7 +68,7 @@ int32_t VideoRepairManager::Initialize(const char* logFolderText, const char* wo
     encoderPath = hostFolder + L"/ffmpeg.exe";
     LogLevel threshold = LogLevelFromName(kLogLevelName);
 
-    if (workFolder != nullptr) tempDir = Utf8ToWide(workFolder);
+    if (workFolder != nullptr) tempDir = FolderArgument(workFolder);
     if (!EntryExists(tempDir) && !CreateFolders(tempDir)) {
         std::fputs("Temp dir is not exist.", stdout);
         std::fflush(stdout);
@@ -69,7 +82,7 @@ int32_t VideoRepairManager::Initialize(const char* logFolderText, const char* wo
         }
     }
 
-    if (logFolderText != nullptr) logFolder = Utf8ToWide(logFolderText);
+    if (logFolderText != nullptr) logFolder = FolderArgument(logFolderText);
     if (!EntryExists(logFolder)) logFolder = hostFolder;
 
     // A repeated initialisation replaces the log and the engine; the old

@@ -9,7 +9,6 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "platform/Platform.h"
 
 namespace vexmend {
 
@@ -60,8 +59,9 @@ private:
     std::wstring encoderPath;
     std::wstring hostFolder;
     std::wstring logFolder;
+    // The general repair's running encoder, 0 when none runs.
     std::mutex processLock;
-    platform::ProcessInformation encoderProcess;
+    uint32_t encoderProcessId = 0;
 };
 
 }  // namespace vexmend

@@ -15,9 +15,12 @@ namespace vexmend::platform {
 class ChildProcess {
 public:
     // Starts `program` (UTF-8 path) with `arguments`, each passed to it as one
-    // argument. Throws std::runtime_error when it cannot be started.
+    // argument; the program is never looked up from a command line. On
+    // Windows a non-empty `commandLine` (UTF-8) is the command-line text the
+    // child receives in place of the one quoted from the arguments; elsewhere
+    // it is not used. Throws std::runtime_error when it cannot be started.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                 bool captureError);
+                 bool captureError, const std::string& commandLine = std::string());
     // Stops the child if it still runs and releases its handles.
     ~ChildProcess();
 

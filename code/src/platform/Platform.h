@@ -17,34 +17,12 @@ constexpr wchar_t kPathSeparator = L'/';
 #endif
 
 // Full path of the running program's executable (the host, not the library),
-// cut to 259 characters as the classic Windows path buffer does.
+// however long it is.
 std::wstring ExecutablePath();
 
 // Value of an environment variable; empty when it is not set or does not fit
 // a buffer of 1024 wide characters with its terminating NUL.
 std::wstring EnvironmentVariable(const std::wstring& name);
-
-// Handles and ids of a started child process; all zero when none runs.
-struct ProcessInformation {
-    void* process = nullptr;
-    void* thread = nullptr;
-    uint32_t processId = 0;
-    uint32_t threadId = 0;
-};
-
-// Starts the program named by the first token of `commandLine` (Windows
-// command-line rules: the line is split and unquoted as CreateProcess does)
-// without a window, inheriting no handles. The buffer may be changed while it
-// is parsed. Returns false when the process could not be started.
-bool StartHiddenProcess(wchar_t* commandLine, ProcessInformation& info);
-
-// Waits without time limit until the process ends; returns its exit status
-// (POSIX: the negative signal number when a signal ended it; -1 when the
-// status cannot be read).
-int32_t WaitForProcess(const ProcessInformation& info);
-
-// Closes the thread handle, then the process handle.
-void CloseProcessHandles(const ProcessInformation& info);
 
 // Releases a block from AllocateZeroedBlock.
 struct BlockRelease {

@@ -45,7 +45,7 @@ struct SpawnSetup {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                           bool captureError)
+                           bool captureError, const std::string& /*commandLine*/)
 {
     std::vector<std::string> texts{program};
     texts.insert(texts.end(), arguments.begin(), arguments.end());

@@ -37,12 +37,15 @@ struct StandardHandles {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                           bool captureError)
+                           bool captureError, const std::string& givenCommandLine)
 {
     const std::wstring application = Utf8ToWideNoLocale(program);
-    std::wstring commandLine = QuoteArgument(application);
-    for (const std::string& argument : arguments) {
-        commandLine += L" " + QuoteArgument(Utf8ToWideNoLocale(argument));
+    std::wstring commandLine = Utf8ToWideNoLocale(givenCommandLine);
+    if (commandLine.empty()) {
+        commandLine = QuoteArgument(application);
+        for (const std::string& argument : arguments) {
+            commandLine += L" " + QuoteArgument(Utf8ToWideNoLocale(argument));
+        }
     }
 
     StandardHandles handles;
