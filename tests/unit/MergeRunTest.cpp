@@ -100,11 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
     StandIns, MergeRunLimit,
     ::testing::Values(StandIn{"slow_writer",
                               "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
-                              0, 4.0, 6.0},
+                              0, 4.0, 15.0},
                       StandIn{"stops_writing",
                               "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30", -4, 3.0,
-                              5.0},
-                      StandIn{"fails", "echo x > \"$last\"; exit 1", -3, 0.0, 1.5}),
+                              15.0},
+                      StandIn{"fails", "echo x > \"$last\"; exit 1", -3, 0.0, 10.0}),
     [](const ::testing::TestParamInfo<StandIn>& info) { return std::string(info.param.name); });
 
 class SampleProbeLimit : public ::testing::TestWithParam<StandIn> {};
@@ -144,11 +144,11 @@ TEST_P(SampleProbeLimit, StopsAnEncoderWhoseReportDoesNotEnd)
 INSTANTIATE_TEST_SUITE_P(
     StandIns, SampleProbeLimit,
     ::testing::Values(
-        StandIn{"child_holds_the_pipe", "audio; sleep 30 & echo $! > child.pid", -1, 2.0, 3.5},
+        StandIn{"child_holds_the_pipe", "audio; sleep 30 & echo $! > child.pid", -1, 2.0, 15.0},
         StandIn{"line_never_ends", "audio; while :; do printf x >&2; sleep 0.2; done", -1, 2.0,
-                3.5},
+                15.0},
         StandIn{"slow_lines", "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0,
-                2.9, 5.0},
+                2.9, 15.0},
         StandIn{"long_line_and_bad_rates",
                 "head -c 1000000 /dev/zero | tr '\\0' x >&2; audio; audio; "
                 "yes 'Video: mpeg2video, abc fps' | head -n 300000 >&2",
