@@ -152,9 +152,6 @@ std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& t
 // for the first, then "_Audio2.dat", "_Audio3.dat" and so on.
 std::string AudioDataPath(const std::string& pathStem, size_t track);
 
-// True when `a` and `b` (UTF-8) name one existing file, by identity.
-bool SameFile(const std::string& a, const std::string& b);
-
 // Removes the file if it exists; never fails.
 void DeleteFileIfExists(const std::string& path);
 

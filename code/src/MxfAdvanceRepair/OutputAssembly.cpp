@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/VideoCodec.h"
@@ -61,13 +62,6 @@ std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& t
     } catch (...) {
         return std::string();
     }
-}
-
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
-                                       error);
 }
 
 void DeleteFileIfExists(const std::string& path)
@@ -151,7 +145,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     const std::string resultPath = WideToUtf8(result);
     // A result of an earlier call must never pass for this one's; the
     // damaged file itself is never the result.
-    if (SameFile(resultPath, WideToUtf8(damagedPath))) {
+    if (SamePath(resultPath, WideToUtf8(damagedPath))) {
         Log(LogLevel::Error, __LINE__,
             "[GetRepairedVideo] result would replace the damaged file:", resultPath);
         return std::wstring();

@@ -6,7 +6,7 @@
 #include "EncoderLocation.h"
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
-#include "VideoRepairManager/PathChecks.h"
+#include "FileIdentity.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {

@@ -10,6 +10,10 @@ namespace vexmend {
 // when the work folder is empty.
 std::wstring WorkSubfolder(const std::wstring& name);
 
+// True when `path` (UTF-8) lies in one of the folders the repairs write into
+// under the work folder: RepairedVideo or AdvanceRepairedVideo.
+bool LiesInWorkFolders(const std::string& path);
+
 // Creates the folder of `path` (UTF-8) with its parents when it is missing.
 // A path without a folder part lies in the current folder: nothing to make.
 void EnsureParentFolder(const std::string& path);

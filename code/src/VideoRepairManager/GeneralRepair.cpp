@@ -7,7 +7,7 @@
 
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
-#include "VideoRepairManager/PathChecks.h"
+#include "FileIdentity.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 #include "platform/ChildProcess.h"
 
@@ -100,14 +100,14 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     }
 
     // A failed run may leave a partial result; with -y it has replaced any
-    // older file there. An output path that names the input is never removed.
+    // older file there. (An output path that names the input was refused.)
     const bool encoderFailed = encoderResult == 0 && exitStatus != 0;
     if (encoderFailed) {
         logSink->Write(LogLevel::Error, __LINE__,
                        "[GeneralRepair] encoder exit status:", exitStatus);
         try {
             Poco::File output(outputPath);
-            if (output.exists() && !SameFile(inputPath, outputPath)) output.remove();
+            if (output.exists()) output.remove();
         } catch (...) {
         }
     }

@@ -1,5 +1,5 @@
-// Checks on a repair's paths, made before anything is written or run, so
-// that no repair can replace or remove one of its own inputs.
+// What a path names on disk: whether two paths name one file, whether a path
+// lies inside a folder, whether it is something other than a regular file.
 #pragma once
 
 #include <string>
@@ -13,10 +13,6 @@ bool SamePath(const std::string& a, const std::string& b);
 
 // True when `path` lies inside `folder`, at any depth, by the same rules.
 bool LiesIn(const std::string& path, const std::string& folder);
-
-// True when `path` lies in one of the folders the repairs write into under
-// the work folder: RepairedVideo or AdvanceRepairedVideo.
-bool LiesInWorkFolders(const std::string& path);
 
 // True when `path` names an existing entry that is not a regular file once
 // links are followed: a folder, a FIFO, a device or a socket. Reading one

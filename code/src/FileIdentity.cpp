@@ -1,12 +1,9 @@
-#include "VideoRepairManager/PathChecks.h"
+#include "FileIdentity.h"
 
 #include <filesystem>
 #if defined(_WIN32)
 #include <cwctype>
 #endif
-
-#include "TextConvert.h"
-#include "VideoRepairManager/Folders.h"
 
 namespace vexmend {
 
@@ -72,12 +69,6 @@ bool LiesIn(const std::string& path, const std::string& folder)
         if (up == up.parent_path()) break;
     }
     return false;
-}
-
-bool LiesInWorkFolders(const std::string& path)
-{
-    return LiesIn(path, WideToUtf8(WorkSubfolder(L"RepairedVideo"))) ||
-           LiesIn(path, WideToUtf8(WorkSubfolder(L"AdvanceRepairedVideo")));
 }
 
 bool IsSpecialEntry(const std::string& path)
