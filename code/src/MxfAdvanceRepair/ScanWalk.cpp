@@ -14,8 +14,7 @@ namespace {
 // window (without a refill, so with the same offered byte counts) are
 // examined, and at most `limit` positions are counted, so stepping by the
 // result leaves the walk in exactly the state that single steps would.
-uint64_t CountRejectedPositions(const StreamBuffer& reader, uint64_t lookAheadLimit,
-                                uint64_t limit)
+uint64_t CountRejectedPositions(const StreamBuffer& reader, uint64_t lookAheadLimit, uint64_t limit)
 {
     const uint8_t* data = reader.Data();
     uint64_t available = static_cast<uint64_t>(static_cast<int64_t>(reader.Available()));
