@@ -245,14 +245,14 @@ TEST(Scan, ReportsTheFirstNineAndLastTenFramesOfEachTable)
     }
     std::vector<std::string> expected;
     char text[200];
-    double percent[2] = {0, 0};
+    uint64_t totals[2] = {0, 0};
     for (const char* kind : {"Video", "Audio"}) {
         const Found& table = tables[*kind == 'A'];
         expected.push_back(std::string("[INFO] [mxf] ") + kind +
                            " samples counts is:  " + std::to_string(table.size()));
         for (size_t n = 1; n <= table.size(); ++n) {
             auto [offset, size, ignored] = table[n - 1];
-            percent[*kind == 'A'] += double(size) / double(maker.file.size()) * 100;
+            totals[*kind == 'A'] += size;
             if (n >= 10 && n + 10 <= table.size()) continue;
             std::snprintf(
                 text, sizeof text,
@@ -265,7 +265,7 @@ TEST(Scan, ReportsTheFirstNineAndLastTenFramesOfEachTable)
     std::snprintf(
         text, sizeof text,
         "[INFO] Repair Percent: [mxf] Video Repair Percent is %f,Audio Repair Percent is %f",
-        percent[0], percent[1]);
+        totals[0] / double(maker.file.size()) * 100, totals[1] / double(maker.file.size()) * 100);
     expected.insert(expected.end(), {text, ""});
     ScanRun run = Scan(&maker.file);
     EXPECT_EQ(run.result, 0);
