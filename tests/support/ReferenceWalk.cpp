@@ -9,25 +9,17 @@ ReferenceHeader MatchReferenceHeader(const uint8_t* bytes, uint64_t count)
 {
     static const uint8_t prefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
                                        0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
-    ReferenceHeader header;
-    if (count < 17 || std::memcmp(bytes, prefix, 12) != 0) return header;
+    if (count < 17 || std::memcmp(bytes, prefix, 12) != 0) return {};
     const uint8_t type = bytes[12];
-    if (type == 0x06 || type == 0x16) {
-        header.kind = 1;
-    } else if (type != 0x05 && type != 0x15 && type != 0x18) {
-        return header;
-    }
+    const bool audio = type == 0x06 || type == 0x16;
+    if (!audio && type != 0x05 && type != 0x15 && type != 0x18) return {};
     const uint8_t first = bytes[16];
     const uint64_t following = first < 0x80 ? 0 : first & 0x7F;
-    if (first >= 0x80 && (following == 0 || following > 8 || count < 17 + following)) {
-        return header;
-    }
+    if (first >= 0x80 && (following == 0 || following > 8 || count < 17 + following)) return {};
     uint64_t size = first < 0x80 ? first : 0;
     for (uint64_t i = 0; i < following; ++i) size = size << 8 | bytes[17 + i];
-    if (size > 0x7FFFFFFFFFFFFFFFull) return header;
-    header.size = size;
-    header.length = 17 + following;
-    return header;
+    if (size == 0 || size > 0x7FFFFFFFFFFFFFFFull) return {};
+    return {17 + following, size, audio ? 1 : 0};
 }
 
 WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings)
