@@ -27,25 +27,21 @@ Bytes Join(std::initializer_list<Bytes> parts)
 
 TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
 {
+    // clang-format off
     const FrameCase cases[] = {
         {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true},
         {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false},
         {"mpeg2video", kMpegBPicture, 0, false},
         // H.264: SPS, PPS, then an IDR slice behind a four-byte start code.
-        {"h264",
-         {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88},
-         12,
-         true},
+        {"h264", {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88}, 12, true},
         {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 1, 0x41, 0x9A}, 6, false},
         // HEVC: VPS, SPS, then an IDR slice.
-        {"hevc",
-         {0, 0, 1, 0x40, 0x01, 0x0C, 0, 0, 1, 0x42, 0x01, 0x01, 0, 0, 1, 0x26, 0x01},
-         12,
-         true},
+        {"hevc", {0, 0, 1, 0x40, 0x01, 0x0C, 0, 0, 1, 0x42, 0x01, 0x01, 0, 0, 1, 0x26, 0x01}, 12, true},
         {"hevc", {0, 0, 1, 0x02, 0x01, 0xD0}, 0, false},
         {"dvvideo", {0x1F, 0x07, 0x00, 0x3F}, 0, true},
         {"mpeg2video", {0, 0, 1}, 0, false},
     };
+    // clang-format on
     for (const FrameCase& c : cases) {
         SCOPED_TRACE(std::string(c.codec) + " frame of " + std::to_string(c.frame.size()));
         EXPECT_EQ(StreamHeaderLength(c.codec, c.frame.data(), c.frame.size()), c.headerLength);
