@@ -67,13 +67,9 @@ TEST(VideoCodec, DemuxersAndRates)
               "mpegvideodv");
     EXPECT_TRUE(RawDemuxerTakesFrameRate("h264"));
     EXPECT_FALSE(RawDemuxerTakesFrameRate("mpeg2video") || RawDemuxerTakesFrameRate("prores"));
-    for (auto [rate, text] : {std::pair{29.97, "30000/1001"},
-                              {59.94, "60000/1001"},
-                              {23.976, "24000/1001"},
-                              {25.0, "25"},
-                              {12.5, "12.5"}}) {
-        EXPECT_EQ(FrameRateText(rate), text);
-    }
+    std::string rates;
+    for (double rate : {29.97, 59.94, 23.976, 25.0, 12.5}) rates += FrameRateText(rate) + " ";
+    EXPECT_EQ(rates, "30000/1001 60000/1001 24000/1001 25 12.5 ");
 }
 
 }  // namespace
