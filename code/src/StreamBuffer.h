@@ -54,7 +54,7 @@ private:
     int32_t available;
     int32_t cursor;
     uint64_t position;
-    uint64_t startPosition;
+    [[maybe_unused]] uint64_t startPosition;  // kept as the reader was made
     bool atEnd;
 };
 

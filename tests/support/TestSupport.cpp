@@ -1,14 +1,14 @@
 // The POSIX side of the test helpers: temporary folders under /tmp, shell
-// commands, media made and probed with the system's ffmpeg, the reference walk.
+// commands, media made and probed with the system's ffmpeg.
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -146,56 +146,6 @@ double ToneShare(const std::string& path, int stream, double frequency)
     }
     double power = s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2;
     return energy == 0 ? 0 : 2 * power / (static_cast<double>(x.size()) * energy);
-}
-
-std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
-                                            uint64_t* unrecognised)
-{
-    static const uint8_t prefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
-                                       0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
-    std::vector<ReferenceElement> found;
-    uint64_t skipped = 0;
-    uint64_t at = 0;
-    const uint64_t size = file.size();
-    while (at < size) {
-        bool match = size - at >= 17 && std::memcmp(&file[at], prefix, 12) == 0;
-        int kind = -1;
-        if (match) {
-            uint8_t type = file[at + 12];
-            if (type == 0x05 || type == 0x15 || type == 0x18) kind = 0;
-            if (type == 0x06 || type == 0x16) kind = 1;
-        }
-        uint64_t length = 0, header = 0;
-        if (kind >= 0) {
-            uint8_t first = file[at + 16];
-            if (first < 0x80) {
-                length = first;
-                header = 17;
-            } else {
-                uint64_t n = first & 0x7F;
-                if (n >= 1 && n <= 8 && size - at - 16 >= n + 1) {
-                    for (uint64_t i = 0; i < n; ++i) length = (length << 8) | file[at + 17 + i];
-                    if (length > 0x7FFFFFFFFFFFFFFFull) length = 0;
-                    header = 17 + n;
-                }
-            }
-        }
-        if (kind >= 0 && length > 0) {
-            found.push_back({at + header, length, kind, at});
-            at += header + length;
-        } else {
-            ++skipped;
-            ++at;
-        }
-    }
-    if (unrecognised != nullptr) *unrecognised = skipped;
-    return found;
-}
-
-uint64_t FirstEssenceKey(const std::vector<uint8_t>& file)
-{
-    std::vector<ReferenceElement> elements = ReferenceWalk(file);
-    return elements.empty() ? file.size() : elements.front().key;
 }
 
 }  // namespace vexmend::test

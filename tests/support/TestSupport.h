@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ReferenceWalk.h"
+
 namespace vexmend::test {
 
 // A fresh temporary folder, removed with its content at the end of scope.
@@ -75,20 +77,5 @@ double ToneShare(const std::string& path, int stream, double frequency);
 
 // Lines of a text; a line ends in LF or CR LF, and neither is part of it.
 std::vector<std::string> Lines(const std::string& text);
-
-// The byte-by-byte reference walk over a whole file held in memory: every
-// essence element (offset of its value, size, kind 0 video / 1 audio) as a
-// plain reading of the key and length rules finds it.
-struct ReferenceElement {
-    uint64_t offset;
-    uint64_t size;
-    int kind;
-    uint64_t key;  // offset of the key's first byte
-};
-std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
-                                            uint64_t* unrecognised = nullptr);
-
-// Offset of the first essence element key in a file (its key's first byte).
-uint64_t FirstEssenceKey(const std::vector<uint8_t>& file);
 
 }  // namespace vexmend::test

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "StreamBuffer.h"
@@ -9,241 +10,95 @@
 namespace vexmend {
 namespace {
 
-// An in-memory source that records every read asked of it. A read may be
-// limited to `shortRead` bytes to imitate a file that ends early.
-class CountingSource {
-public:
-    struct Call {
-        uint64_t offset;
-        uint64_t count;
-    };
-
-    explicit CountingSource(size_t size) : bytes(size)
-    {
-        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-    }
-
-    StreamBuffer::ReadFunction Function()
-    {
-        return [this](uint64_t offset, uint8_t* destination, uint64_t count) -> int32_t {
-            calls.push_back({offset, count});
-            if (failReads) return -1;
-            if (offset >= bytes.size()) return 0;
-            uint64_t n = std::min<uint64_t>(count, bytes.size() - offset);
-            if (shortRead > 0) n = std::min(n, shortRead);
-            std::memcpy(destination, bytes.data() + offset, n);
-            return static_cast<int32_t>(n);
-        };
-    }
-
-    std::vector<uint8_t> bytes;
-    std::vector<Call> calls;
-    uint64_t shortRead = 0;
-    bool failReads = false;
+// One call on the reader ('R' Require, 'S' Skip) and what follows from it:
+// Require's result, the reader's state and the one read made (count 0: none).
+struct Step {
+    char call;
+    uint64_t n;
+    bool ok;
+    uint64_t position;
+    int32_t available;
+    uint64_t remaining;
+    uint64_t readOffset, readCount;
 };
 
-// The window's bytes from the current byte compared with the source's bytes
-// at the reader's position.
-void ExpectWindowMatches(const StreamBuffer& reader, const CountingSource& source)
+struct Script {
+    const char* name;
+    uint64_t size, capacity, start;
+    int32_t deliver;  // most bytes one read gives; -1: every read fails
+    std::vector<Step> steps;
+};
+
+constexpr uint64_t kHuge = 0x100000010;  // more than 4 GiB: must not wrap round into the window
+
+// clang-format off
+const Script kScripts[] = {
+    {"source smaller than the window", 40, 100, 0, 100,
+     {{'R', 0, true, 0, 0, 40, 0, 0}, {'R', 1, true, 0, 40, 0, 0, 40}, {'R', 40, true, 0, 40, 0, 0, 0},
+      {'R', 41, false, 0, 40, 0, 0, 0}}},
+    {"refill keeps the unconsumed tail", 1000, 64, 0, 64,
+     {{'R', 64, true, 0, 64, 936, 0, 64}, {'S', 10, true, 10, 54, 936, 0, 0},
+      {'R', 54, true, 10, 54, 936, 0, 0}, {'S', 40, true, 50, 14, 936, 0, 0},
+      {'R', 20, true, 50, 64, 886, 64, 50}, {'S', 63, true, 113, 1, 886, 0, 0},
+      {'R', 2, true, 113, 64, 823, 114, 63}}},
+    {"refill near the end", 100, 64, 0, 64,
+     {{'R', 1, true, 0, 64, 36, 0, 64}, {'S', 60, true, 60, 4, 36, 0, 0},
+      {'R', 40, true, 60, 40, 0, 64, 36}, {'R', 41, false, 60, 40, 0, 0, 0}}},
+    {"skip within and past the window", 1000, 64, 0, 64,
+     {{'R', 1, true, 0, 64, 936, 0, 64}, {'S', 64, true, 64, 0, 936, 0, 0},
+      {'R', 1, true, 64, 64, 872, 64, 64}, {'S', 10, true, 74, 54, 872, 0, 0},
+      {'S', 200, true, 274, 0, 726, 0, 0}, {'R', 64, true, 274, 64, 662, 274, 64},
+      {'S', kHuge, true, 274 + kHuge, 0, 0, 0, 0}}},
+    {"start position, skip beyond the end", 300, 64, 250, 64,
+     {{'R', 0, true, 250, 0, 50, 0, 0}, {'R', 50, true, 250, 50, 0, 250, 50},
+      {'S', 80, true, 330, 0, 0, 0, 0}, {'R', 0, true, 330, 0, 0, 0, 0},
+      {'R', 1, false, 330, 0, 0, 0, 0}}},
+    {"short read ends the source", 1000, 64, 0, 20,
+     {{'R', 30, false, 0, 20, 980, 0, 64}, {'R', 20, true, 0, 20, 980, 0, 0},
+      {'S', 5, true, 5, 15, 980, 0, 0}, {'R', 30, false, 5, 15, 980, 0, 0},
+      {'R', 15, true, 5, 15, 980, 0, 0}, {'S', 100, true, 105, 0, 895, 0, 0},
+      {'R', 1, false, 105, 0, 895, 0, 0}}},
+    {"failed read ends the source", 1000, 64, 0, -1,
+     {{'R', 1, false, 0, 0, 1000, 0, 64}, {'R', 0, true, 0, 0, 1000, 0, 0},
+      {'S', 10, true, 10, 0, 990, 0, 0}, {'R', 1, false, 10, 0, 990, 0, 0}}},
+};
+// clang-format on
+
+TEST(StreamBuffer, FollowsItsScripts)
 {
-    ASSERT_LE(reader.Position() + reader.Available(), source.bytes.size());
-    EXPECT_EQ(0, std::memcmp(reader.Data(), source.bytes.data() + reader.Position(),
-                             static_cast<size_t>(reader.Available())));
-}
-
-TEST(StreamBuffer, EmptySource)
-{
-    CountingSource source(0);
-    StreamBuffer reader(64, 0, source.Function(), 0);
-    EXPECT_TRUE(reader.Require(0));
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_FALSE(reader.Require(1));
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_EQ(reader.Remaining(), 0u);
-    EXPECT_TRUE(source.calls.empty());
-}
-
-TEST(StreamBuffer, SourceSmallerThanWindowIsReadAtOnce)
-{
-    CountingSource source(40);
-    StreamBuffer reader(100, 0, source.Function(), 40);
-    EXPECT_EQ(reader.Remaining(), 40u);
-    EXPECT_TRUE(source.calls.empty()) << "nothing is read before Require";
-
-    ASSERT_TRUE(reader.Require(1));
-    ASSERT_EQ(source.calls.size(), 1u);
-    EXPECT_EQ(source.calls[0].offset, 0u);
-    EXPECT_EQ(source.calls[0].count, 40u);
-    EXPECT_EQ(reader.Available(), 40);
-    EXPECT_EQ(reader.Remaining(), 0u);
-    ExpectWindowMatches(reader, source);
-
-    // Everything is in the window: neither a larger demand nor one that
-    // cannot be met reads again.
-    EXPECT_TRUE(reader.Require(40));
-    EXPECT_FALSE(reader.Require(41));
-    EXPECT_EQ(source.calls.size(), 1u);
-}
-
-TEST(StreamBuffer, RequireWithinValidDataDoesNotRead)
-{
-    CountingSource source(1000);
-    StreamBuffer reader(64, 0, source.Function(), 1000);
-    ASSERT_TRUE(reader.Require(64));
-    ASSERT_EQ(source.calls.size(), 1u);
-    EXPECT_EQ(source.calls[0].count, 64u);
-
-    reader.Skip(10);
-    EXPECT_TRUE(reader.Require(0));
-    EXPECT_TRUE(reader.Require(1));
-    EXPECT_TRUE(reader.Require(54));
-    EXPECT_EQ(source.calls.size(), 1u);
-    EXPECT_EQ(reader.Position(), 10u);
-    EXPECT_EQ(reader.Available(), 54);
-    EXPECT_EQ(reader.Remaining(), 1000u - 64u);
-    ExpectWindowMatches(reader, source);
-}
-
-TEST(StreamBuffer, RefillKeepsUnconsumedTail)
-{
-    CountingSource source(1000);
-    StreamBuffer reader(64, 0, source.Function(), 1000);
-    ASSERT_TRUE(reader.Require(64));
-    reader.Skip(50);
-    const std::vector<uint8_t> tail(reader.Data(), reader.Data() + reader.Available());
-    ASSERT_EQ(tail.size(), 14u);
-
-    ASSERT_TRUE(reader.Require(20));
-    ASSERT_EQ(source.calls.size(), 2u);
-    // The read starts right after the valid data and replaces what was consumed.
-    EXPECT_EQ(source.calls[1].offset, 64u);
-    EXPECT_EQ(source.calls[1].count, 50u);
-    EXPECT_EQ(reader.Position(), 50u);
-    EXPECT_EQ(reader.Available(), 64);
-    EXPECT_EQ(reader.Remaining(), 1000u - 114u);
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), reader.Data()));
-    ExpectWindowMatches(reader, source);
-
-    // A second round from the refilled window.
-    reader.Skip(63);
-    ASSERT_TRUE(reader.Require(2));
-    ASSERT_EQ(source.calls.size(), 3u);
-    EXPECT_EQ(source.calls[2].offset, 114u);
-    EXPECT_EQ(source.calls[2].count, 63u);
-    EXPECT_EQ(reader.Position(), 113u);
-    ExpectWindowMatches(reader, source);
-}
-
-TEST(StreamBuffer, RefillNearTheEndReadsOnlyWhatIsLeft)
-{
-    CountingSource source(100);
-    StreamBuffer reader(64, 0, source.Function(), 100);
-    ASSERT_TRUE(reader.Require(1));
-    reader.Skip(60);
-    ASSERT_TRUE(reader.Require(40));
-    ASSERT_EQ(source.calls.size(), 2u);
-    EXPECT_EQ(source.calls[1].offset, 64u);
-    EXPECT_EQ(source.calls[1].count, 36u);
-    EXPECT_EQ(reader.Available(), 40);
-    EXPECT_EQ(reader.Remaining(), 0u);
-    ExpectWindowMatches(reader, source);
-    EXPECT_FALSE(reader.Require(41));
-    EXPECT_EQ(source.calls.size(), 2u);
-}
-
-TEST(StreamBuffer, SkipWithinAndPastTheWindow)
-{
-    CountingSource source(1000);
-    StreamBuffer reader(64, 0, source.Function(), 1000);
-    ASSERT_TRUE(reader.Require(1));
-
-    // Within the valid data: only the cursor moves.
-    reader.Skip(64);
-    EXPECT_EQ(reader.Position(), 64u);
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_EQ(source.calls.size(), 1u);
-
-    ASSERT_TRUE(reader.Require(1));
-    ASSERT_EQ(source.calls.size(), 2u);
-    EXPECT_EQ(source.calls[1].offset, 64u);
-    EXPECT_EQ(source.calls[1].count, 64u);
-    ExpectWindowMatches(reader, source);
-
-    // Past the window: it is emptied and the next refill reads a whole
-    // window from the new position.
-    reader.Skip(10);
-    reader.Skip(200);
-    EXPECT_EQ(reader.Position(), 274u);
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_EQ(reader.Remaining(), 1000u - 274u);
-    ASSERT_TRUE(reader.Require(64));
-    ASSERT_EQ(source.calls.size(), 3u);
-    EXPECT_EQ(source.calls[2].offset, 274u);
-    EXPECT_EQ(source.calls[2].count, 64u);
-    ExpectWindowMatches(reader, source);
-
-    // A step larger than 4 GiB must not wrap round into the window.
-    reader.Skip(0x100000010ull);
-    EXPECT_EQ(reader.Position(), 274u + 0x100000010ull);
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_EQ(reader.Remaining(), 0u);
-}
-
-TEST(StreamBuffer, StartPositionAndSkipBeyondTheEnd)
-{
-    CountingSource source(300);
-    StreamBuffer reader(64, 250, source.Function(), 300);
-    EXPECT_EQ(reader.Position(), 250u);
-    EXPECT_EQ(reader.Remaining(), 50u);
-    ASSERT_TRUE(reader.Require(50));
-    ASSERT_EQ(source.calls.size(), 1u);
-    EXPECT_EQ(source.calls[0].offset, 250u);
-    EXPECT_EQ(source.calls[0].count, 50u);
-    ExpectWindowMatches(reader, source);
-
-    reader.Skip(80);
-    EXPECT_EQ(reader.Position(), 330u);
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_EQ(reader.Remaining(), 0u);
-    EXPECT_TRUE(reader.Require(0));
-    EXPECT_FALSE(reader.Require(1));
-    EXPECT_EQ(source.calls.size(), 1u);
-}
-
-TEST(StreamBuffer, ShortReadEndsTheSource)
-{
-    CountingSource source(1000);
-    source.shortRead = 20;
-    StreamBuffer reader(64, 0, source.Function(), 1000);
-    EXPECT_FALSE(reader.Require(30));
-    ASSERT_EQ(source.calls.size(), 1u);
-    // The bytes that did arrive are used.
-    EXPECT_EQ(reader.Available(), 20);
-    EXPECT_TRUE(reader.Require(20));
-    ExpectWindowMatches(reader, source);
-
-    reader.Skip(5);
-    EXPECT_FALSE(reader.Require(30));
-    EXPECT_TRUE(reader.Require(15));
-    EXPECT_EQ(reader.Available(), 15);
-    ExpectWindowMatches(reader, source);
-
-    reader.Skip(100);
-    EXPECT_FALSE(reader.Require(1));
-    EXPECT_EQ(source.calls.size(), 1u) << "no read after a short one";
-}
-
-TEST(StreamBuffer, FailedReadEndsTheSource)
-{
-    CountingSource source(1000);
-    source.failReads = true;
-    StreamBuffer reader(64, 0, source.Function(), 1000);
-    EXPECT_FALSE(reader.Require(1));
-    EXPECT_EQ(reader.Available(), 0);
-    EXPECT_TRUE(reader.Require(0));
-    reader.Skip(10);
-    EXPECT_FALSE(reader.Require(1));
-    EXPECT_EQ(source.calls.size(), 1u);
+    for (const Script& script : kScripts) {
+        std::vector<uint8_t> bytes(script.size);
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7 + 3);
+        std::vector<std::pair<uint64_t, uint64_t>> reads;
+        auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) -> int32_t {
+            reads.emplace_back(offset, count);
+            if (script.deliver < 0) return -1;
+            uint64_t n = std::min<uint64_t>(
+                {count, bytes.size() - offset, uint64_t(script.deliver)});
+            std::memcpy(to, bytes.data() + offset, n);
+            return int32_t(n);
+        };
+        StreamBuffer reader(script.capacity, script.start, source, script.size);
+        for (size_t i = 0; i < script.steps.size(); ++i) {
+            const Step& step = script.steps[i];
+            SCOPED_TRACE(testing::Message() << script.name << ", step " << i);
+            const size_t before = reads.size();
+            const bool ok = step.call == 'R' ? reader.Require(step.n) : (reader.Skip(step.n), true);
+            EXPECT_EQ(ok, step.ok);
+            EXPECT_EQ(reader.Position(), step.position);
+            EXPECT_EQ(reader.Available(), step.available);
+            EXPECT_EQ(reader.Remaining(), step.remaining);
+            std::vector<std::pair<uint64_t, uint64_t>> made(reads.begin() + before, reads.end()),
+                expected;
+            if (step.readCount != 0) expected.emplace_back(step.readOffset, step.readCount);
+            EXPECT_EQ(made, expected);
+            // The window shows the source's bytes from the current one on.
+            if (reader.Available() == 0) continue;
+            ASSERT_LE(reader.Position() + reader.Available(), bytes.size());
+            EXPECT_EQ(0, std::memcmp(reader.Data(), bytes.data() + reader.Position(),
+                                     size_t(reader.Available())));
+        }
+    }
 }
 
 }  // namespace

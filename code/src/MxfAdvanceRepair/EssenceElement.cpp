@@ -116,9 +116,9 @@ uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count)
     return count;
 }
 
-EssenceSample ReadEssenceElement(StreamBuffer& reader)
+EssenceSample ReadEssenceElement(StreamBuffer& reader, uint64_t lookAhead)
 {
-    if (!reader.Require(std::min(reader.Remaining(), kLookAhead))) return EssenceSample();
+    if (!reader.Require(std::min(reader.Remaining(), lookAhead))) return EssenceSample();
     EssenceSample sample = MatchEssenceKey(
         reader.Data(), static_cast<uint64_t>(static_cast<int64_t>(reader.Available())));
     if (sample.size == 0) return EssenceSample();

@@ -51,12 +51,12 @@ EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count);
 // Reads bytes [bytes, bytes + count + 3): three bytes past the last position.
 uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count);
 
-// MatchEssenceKey at the reader's current byte, with up to 4 MiB of
-// look-ahead. A recognised element leaves the reader at its value's first
-// byte and gets that byte's absolute offset; otherwise the reader stays put.
-EssenceSample ReadEssenceElement(StreamBuffer& reader);
-
 // Look-ahead that the scan asks of the reader at each position.
 constexpr uint64_t kLookAhead = 0x400000;
+
+// MatchEssenceKey at the reader's current byte, with up to `lookAhead` bytes
+// of look-ahead. A recognised element leaves the reader at its value's first
+// byte and gets that byte's absolute offset; otherwise the reader stays put.
+EssenceSample ReadEssenceElement(StreamBuffer& reader, uint64_t lookAhead = kLookAhead);
 
 }  // namespace vexmend

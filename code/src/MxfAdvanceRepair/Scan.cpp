@@ -1,13 +1,13 @@
-// The damaged-file scan: every byte position is tested for an essence
-// element; recognised elements are recorded and their values jumped over.
+// The damaged-file scan: opens the damaged file, walks it for essence
+// elements (ScanWalk.h) and decides on what the walk found.
 #include <Poco/Exception.h>
 #include <Poco/File.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <cstring>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/ScanWalk.h"
 #include "StreamBuffer.h"
 #include "TextConvert.h"
 
@@ -15,38 +15,8 @@ namespace vexmend {
 
 namespace {
 
-// More bytes than this stepped over one at a time end the scan.
-constexpr uint64_t kUnrecognisedLimit = 0x80000000ull;
-
 // The scan needs at least this many video frames to succeed.
 constexpr size_t kMinimumVideoFrames = 5;
-
-// Counts the positions from the reader's current byte on that the byte walk
-// would reject one by one, given that the current byte is already known to be
-// rejected. Only positions that the walk would test against the present
-// window (without a refill, so with the same offered byte counts) are
-// examined, and at most `limit` positions are counted, so stepping by the
-// result leaves the walk in exactly the state that single steps would.
-uint64_t CountRejectedPositions(const StreamBuffer& reader, uint64_t limit)
-{
-    const uint8_t* data = reader.Data();
-    uint64_t available = static_cast<uint64_t>(static_cast<int64_t>(reader.Available()));
-    uint64_t lookAhead = std::min(reader.Remaining(), kLookAhead);
-    if (available < lookAhead) return 1;
-    // Position i is tested against this window while available - i >= lookAhead.
-    uint64_t last = std::min(available - lookAhead, limit - 1);
-    // Only a position with a whole key and a length byte after it can match.
-    if (available < kMinimumElementHeader) return last + 1;
-    uint64_t lastCandidate = std::min(last, available - kMinimumElementHeader);
-    // The 17 header bytes of position lastCandidate are in the window, so
-    // the prefix search may read its three bytes past each position.
-    for (uint64_t i = 1; i <= lastCandidate; ++i) {
-        i += FindKeyPrefixStart(data + i, lastCandidate - i + 1);
-        if (i > lastCandidate) break;
-        if (MatchEssenceKey(data + i, available - i).found) return i;
-    }
-    return last + 1;
-}
 
 }  // namespace
 
@@ -123,29 +93,11 @@ int32_t MxfAdvanceRepair::Repair()
 
     videoSamples.clear();
     audioSamples.clear();
-    uint64_t unrecognised = 0;
-    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
-    while (reader->Position() < fileSize) {
-        if (!reader->Require(std::min(reader->Remaining(), kLookAhead))) break;
-        EssenceSample sample = ReadEssenceElement(*reader);
-        uint64_t step = 0;
-        if (sample.found) {
-            (sample.kind == EssenceKind::Video ? videoSamples : audioSamples).push_back(sample);
-            step = sample.size;
-        } else {
-            // A run of rejected positions is stepped over at once, as far as
-            // the walk would go before its loop test or byte limit stops it.
-            uint64_t limit = std::min(fileSize - reader->Position(),
-                                      kUnrecognisedLimit + 1 - unrecognised);
-            step = CountRejectedPositions(*reader, limit);
-            unrecognised += step;
-        }
-        reader->Skip(step);
-        if (unrecognised > kUnrecognisedLimit) {
-            Log(LogLevel::Info, __LINE__, "[MXF] Unused size exceed, offset:.",
-                uint64_t{reader->Position()});
-            break;
-        }
+    ScanWalkResult walk = WalkEssenceElements(*reader, static_cast<uint64_t>(videoFileSize),
+                                              videoSamples, audioSamples);
+    if (walk.limitReached) {
+        Log(LogLevel::Info, __LINE__, "[MXF] Unused size exceed, offset:.",
+            uint64_t{reader->Position()});
     }
 
     int32_t result = -1;

@@ -1,0 +1,37 @@
+// The walk of the damaged-file scan over a reader: every position is tested
+// for an essence element; recognised elements are recorded and their values
+// jumped over, anything else is stepped over one byte at a time.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "MxfAdvanceRepair/EssenceElement.h"
+
+namespace vexmend {
+
+class StreamBuffer;
+
+struct ScanWalkSettings {
+    // Look-ahead asked of the reader at each position.
+    uint64_t lookAhead = kLookAhead;
+    // More bytes than this stepped over one at a time end the walk.
+    uint64_t unrecognisedLimit = 0x80000000ull;
+};
+
+struct ScanWalkResult {
+    // Bytes stepped over one at a time.
+    uint64_t unrecognised = 0;
+    // The walk ended because `unrecognised` went past the limit.
+    bool limitReached = false;
+};
+
+// Walks `reader` while its position is below `fileSize`, appending video
+// elements to `video` and audio elements to `audio`. Ends at the file's end,
+// at a failed look-ahead request or past the limit of unrecognised bytes.
+ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
+                                   std::vector<EssenceSample>& video,
+                                   std::vector<EssenceSample>& audio,
+                                   const ScanWalkSettings& settings = ScanWalkSettings());
+
+}  // namespace vexmend

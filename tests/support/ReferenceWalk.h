@@ -1,0 +1,52 @@
+// The damaged-file scan written a second time, plainly, from the rules of the
+// reader (window, refill, look-ahead) and of the key and length: one position
+// at a time, for the tests and the fuzzer to hold the engine's walk against.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vexmend::test {
+
+// An essence element: offset of its value, size, kind 0 video / 1 audio, and
+// offset of its key's first byte.
+struct ReferenceElement {
+    uint64_t offset;
+    uint64_t size;
+    int kind;
+    uint64_t key;
+};
+
+// Key and length at a position: header length and value size (0 when no
+// element starts there), reading at most `count` bytes.
+struct ReferenceHeader {
+    uint64_t length = 0;
+    uint64_t size = 0;
+    int kind = 0;
+};
+ReferenceHeader MatchReferenceHeader(const uint8_t* bytes, uint64_t count);
+
+struct WalkSettings {
+    uint64_t capacity = 0x2000000;   // the reader's window
+    uint64_t lookAhead = 0x400000;   // asked of the reader at each position
+    uint64_t limit = 0x80000000;     // unrecognised bytes that end the walk
+    uint64_t readable = UINT64_MAX;  // bytes the source delivers (a file that shrank)
+};
+
+struct WalkResult {
+    std::vector<ReferenceElement> elements;
+    uint64_t unrecognised = 0;
+    bool limitReached = false;
+    uint64_t end = 0;  // the reader's position when the walk ended
+};
+
+WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings = {});
+
+// The walk with the engine's window over a whole file.
+std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
+                                            uint64_t* unrecognised = nullptr);
+
+// Offset of the first essence element key in a file (its key's first byte).
+uint64_t FirstEssenceKey(const std::vector<uint8_t>& file);
+
+}  // namespace vexmend::test

@@ -1,0 +1,122 @@
+#!/bin/bash
+# Puts deliberate faults into the sources, one at a time, rebuilds, runs the
+# tests that must notice each one and prints "caught" or "MISSED" for it.
+#   tools/check-mutations.sh [build folder] [name filter (grep pattern)]
+# Default build folder: build-mutations at the repository root. Each patched
+# file is copied aside first and copied back after its fault, and on any exit
+# or interruption. The exit status is 1 when a fault was missed, 2 when the
+# table is wrong (a text not found exactly once, a fault that does not build)
+# or the tests fail without any fault.
+#
+# The fault table below has one fault a line, its fields separated by " @@ ":
+#   name @@ file @@ exact text @@ replacement @@ test binary @@ gtest filter
+# The exact text must occur exactly once in the file; it is replaced as it is
+# (no patterns). Keep each filter to the tests that must catch the fault, so
+# that a round stays short.
+set -u
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${1:-$root/build-mutations}
+only=${2:-}
+
+faults=$(cat <<'EOF'
+run of rejected positions: one more position tested against the window @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead + 1, limit - 1) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: one more position than the byte limit allows @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead, limit) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: last header in the window not tested @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(last, available - kMinimumElementHeader) @@ std::min(last, available - kMinimumElementHeader - 1) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - result.unrecognised @@ settings.unrecognisedLimit - result.unrecognised @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (result.unrecognised > settings.unrecognisedLimit) { @@ if (result.unrecognised >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
+length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ EssenceElement.*:*ScanWalk*
+length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ EssenceElement.*
+compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ EssenceElement.*
+element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
+prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == kEssenceKeyPrefix[3] @@ p[k + 1] == kEssenceKeyPrefix[3] @@ vexmend_unit_tests @@ *ScanWalk*
+refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*
+refill reads one byte less than the room @@ code/src/StreamBuffer.cpp @@ std::min(Remaining(), static_cast<uint64_t>(cursor)); @@ std::min(Remaining(), static_cast<uint64_t>(cursor) - 1); @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
+reads again after a short read @@ code/src/StreamBuffer.cpp @@ if (atEnd) { @@ if (false) { @@ vexmend_unit_tests @@ StreamBuffer.*
+refills while enough bytes are there @@ code/src/StreamBuffer.cpp @@ if (static_cast<uint64_t>(available) >= n) return true; @@ if (static_cast<uint64_t>(available) > n) return true; @@ vexmend_unit_tests @@ StreamBuffer.*
+failed read counted as bytes @@ code/src/StreamBuffer.cpp @@ if (got < 0) got = 0; @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*
+skip of more than 4 GiB wraps into the window @@ code/src/StreamBuffer.cpp @@ if (n > capacity || static_cast @@ if (static_cast @@ vexmend_unit_tests @@ StreamBuffer.*
+report: record 10 of 20 logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ if (sequence >= 10 && @@ if (sequence > 10 && @@ vexmend_unit_tests @@ Scan.*
+report: only the last nine logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ sequence <= count - 10) continue; @@ sequence <= count - 9) continue; @@ vexmend_unit_tests @@ Scan.*
+report: video message without its trailing space @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ "Video Frame Info: " @@ "Video Frame Info:" @@ vexmend_unit_tests @@ Scan.*
+report: audio percentage from the video total @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ static_cast<int64_t>(audioTotal)) / fileSize @@ static_cast<int64_t>(videoTotal)) / fileSize @@ vexmend_unit_tests @@ Scan.*
+five-frame rule: four frames enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ kMinimumVideoFrames = 5; @@ kMinimumVideoFrames = 4; @@ vexmend_unit_tests @@ Scan.*
+five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (videoSamples.size() >= kMinimumVideoFrames) { @@ if (videoSamples.size() > kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
+window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.h @@ readerBufferSize = 0x2000000; @@ readerBufferSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
+log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
+log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
+log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
+log: records not under the lock @@ code/src/LogSink.cpp @@ std::lock_guard<std::mutex> guard(lock); @@ (void)0; @@ vexmend_unit_tests @@ LogSink.*
+EOF
+)
+
+field() { printf '%s\n' "$1" | awk -v n="$2" 'BEGIN { FS = " @@ " } { print $n }'; }
+
+backups=$(mktemp -d)
+restore() {
+    for saved in "$backups"/*; do
+        [ -e "$saved" ] || continue
+        cp "$saved" "$root/$(basename "$saved" | sed 's|%|/|g')"
+        rm -f "$saved"
+    done
+}
+trap 'restore; rm -rf "$backups"' EXIT
+trap 'exit 130' INT TERM
+
+# Replaces the one occurrence of $2 in file $1 with $3; fails unless there is
+# exactly one.
+patch_once() {
+    perl -e 'my ($file, $old, $new) = @ARGV; local $/; open(my $in, "<", $file) or exit 4;
+             my $text = <$in>; close $in; my $count = () = $text =~ /\Q$old\E/g;
+             exit 3 if $count != 1; $text =~ s/\Q$old\E/$new/;
+             open(my $out, ">", $file) or exit 4; print $out $text;' "$1" "$2" "$3"
+}
+
+build_target() {
+    cmake --build "$build" --target "$1" -j2 >"$build/mutation-build.log" 2>&1
+}
+
+run_tests() {  # binary, filter
+    timeout 900 "$build/tests/$1" --gtest_filter="$2" >"$build/mutation-test.log" 2>&1
+}
+
+table=$(printf '%s\n' "$faults" | grep -e "${only:-.}")
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXMEND_BUILD_BENCH=OFF >/dev/null || exit 2
+
+# Without faults every binary builds and every filter passes.
+for binary in $(printf '%s\n' "$table" | awk 'BEGIN { FS = " @@ " } { print $5 }' | sort -u); do
+    filters=$(printf '%s\n' "$table" | awk -v b="$binary" 'BEGIN { FS = " @@ " } $5 == b { print $6 }' |
+        sort -u | paste -sd: -)
+    if ! build_target "$binary" || ! run_tests "$binary" "$filters"; then
+        echo "the tests fail without a fault: $binary $filters (see $build)"
+        exit 2
+    fi
+done
+
+missed=0
+broken=0
+while IFS= read -r line; do
+    [ -n "$line" ] || continue
+    name=$(field "$line" 1); file=$(field "$line" 2); old=$(field "$line" 3)
+    new=$(field "$line" 4); binary=$(field "$line" 5); filter=$(field "$line" 6)
+    cp "$root/$file" "$backups/$(printf '%s' "$file" | sed 's|/|%|g')"
+    if ! patch_once "$root/$file" "$old" "$new"; then
+        echo "TABLE ERROR  $name: text not found exactly once in $file"
+        broken=1
+    elif ! build_target "$binary"; then
+        echo "TABLE ERROR  $name: does not build"
+        broken=1
+    elif run_tests "$binary" "$filter"; then
+        echo "MISSED       $name"
+        missed=1
+    else
+        echo "caught       $name"
+    fi
+    restore
+done <<EOF
+$table
+EOF
+
+[ "$broken" -eq 0 ] || exit 2
+exit "$missed"
