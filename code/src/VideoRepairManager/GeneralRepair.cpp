@@ -119,8 +119,10 @@ int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::w
     // The input is read as MXF only, so that a file whose header is gone fails
     // instead of being rewrapped as a raw stream; every video and audio stream
     // is kept, not just the encoder's pick of one of each.
-    const std::wstring commandLine = encoderPath + L" -y -f mxf -i " + L"\"" + input + L"\"" +
-                                     L" -map 0:v? -map 0:a? -codec copy " + L"\"" + output + L"\"";
+    // The encoder's path is quoted too: unquoted, a host folder such as
+    // C:/Program Files/Host would have Windows start C:/Program.exe.
+    const std::wstring commandLine = L"\"" + encoderPath + L"\" -y -f mxf -i \"" + input +
+                                     L"\" -map 0:v? -map 0:a? -codec copy \"" + output + L"\"";
     // The platform may change the buffer while it parses the line.
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
