@@ -93,7 +93,7 @@ grep -qsx "VEXMEND_WIN_PREFIX:UNINITIALIZED=$PREFIX" "$BUILD/vexmend/CMakeCache.
   rm -f "$BUILD/vexmend/CMakeCache.txt"
 # tests/windows brings in the top-level project (its own tests and benchmarks
 # off: they need POSIX and the system ffmpeg), the host program, and adds the
-# Windows test program and the stand-in encoder in <build>/vexmend/bin.
+# Windows test program and the decoy ffmpeg.exe in <build>/vexmend/bin.
 logged "$BUILD/vexmend-configure.log" cmake -S "$ROOT/tests/windows" -B "$BUILD/vexmend" \
   -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$PREFIX" \
   -DVEXMEND_ENCODER="$FFMPEG_EXE" -DCMAKE_BUILD_TYPE=Release

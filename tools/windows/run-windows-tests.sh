@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs the Windows tests under wine: the test program (the library's parts and
-# the shipped DLL with a stand-in encoder), then both repairs end to end
+# the shipped DLL's exports), then both repairs end to end
 # through the host program vexmend.exe with the real ffmpeg.exe, on files made
 # by the Linux encoder and checked with the Linux ffprobe.
 #
@@ -61,7 +61,7 @@ trap '[ "$failed" = 0 ] && rm -rf "$T" || echo "files kept in $T"' EXIT
 : >"$T/run.log"
 # The host folder under a folder whose name has a space; an encoder path
 # left unquoted on the command line would start the decoys Program.exe or
-# "Program Files\Vexmend.exe" (stand-in encoders that leave command-line.txt).
+# "Program Files\Vexmend.exe", programs that leave command-line.txt.
 app="$T/Program Files/Vexmend Host"
 mkdir -p "$app" && cp "$HOST/vexmend.exe" "$HOST/vexmend.dll" "$HOST/ffmpeg.exe" "$app/"
 cp "$BIN/ffmpeg.exe" "$T/Program.exe" && cp "$BIN/ffmpeg.exe" "$T/Program Files/Vexmend.exe"
