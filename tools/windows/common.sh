@@ -5,7 +5,7 @@
 # named after the source versions it was built from.
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-CACHE="${VEXMEND_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vexmend}"
+CACHE="${VEXMEND_CACHE:-${XDG_CACHE_HOME:-${HOME:-/var/tmp}/.cache}/vexmend}"
 JOBS="${VEXMEND_WIN_JOBS:-2}"
 TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
 WINE="$(command -v wine64 || echo /usr/lib/wine/wine64)"
@@ -48,8 +48,7 @@ source_version() {
 # Unpacks the source package into a new folder $1/<package>-<version>/.
 fetch_source() {
   rm -rf "$1" && mkdir -p "$1"
-  # apt's own user reads what it downloads into a folder it may not enter.
-  (cd "$1" && apt-get source -qq "$2" 2>&1 | grep -v '^W: Download is performed unsandboxed' >&2 || true)
+  (cd "$1" && logged "$1.log" apt-get source -qq "$2")
   ls -d "$1/$2"-*/ >/dev/null
 }
 
