@@ -1,8 +1,8 @@
-// Built as ffmpeg.exe beside the Windows test program. It does what a stream
-// copy rewrap looks like from outside: the file after "-i" is copied to the
-// last argument. Its command line, as the process received it, goes to
-// command-line.txt beside the executable, followed by the arguments as the
-// C runtime splits them, one per line, all in UTF-8.
+// Built as ffmpeg.exe beside the Windows test program, and used as a decoy by
+// the end-to-end tests: it does no work and fails, leaving its command line,
+// as the process received it, in command-line.txt beside the executable,
+// followed by the arguments as the C runtime splits them, one per line, all
+// in UTF-8.
 #include <windows.h>
 
 #include <cstdio>
@@ -39,11 +39,5 @@ int wmain(int argc, wchar_t** argv)
         std::fwrite(record.data(), 1, record.size(), file);
         std::fclose(file);
     }
-
-    const wchar_t* input = nullptr;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::wstring(argv[i]) == L"-i") input = argv[i + 1];
-    }
-    if (input == nullptr || argc < 4) return 2;
-    return CopyFileW(input, argv[argc - 1], FALSE) ? 0 : 1;
+    return 1;
 }

@@ -16,9 +16,9 @@ namespace {
 #if defined(_WIN32)
 std::wstring LibraryPath()
 {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
+    // By full path, so that no other folder on the search path is tried.
+    std::wstring folder(32768, L'\0');
+    folder.resize(GetModuleFileNameW(nullptr, folder.data(), 32768));
     folder.erase(folder.find_last_of(L'\\') + 1);
     return folder + L"vexmend.dll";
 }
@@ -39,7 +39,9 @@ LoadedLibrary::LoadedLibrary()
 {
 #if defined(_WIN32)
     handle = LoadLibraryW(LibraryPath().c_str());
-    if (handle == nullptr) throw std::runtime_error("cannot load vexmend.dll");
+    if (handle == nullptr)
+        throw std::runtime_error("cannot load vexmend.dll, error " +
+                                 std::to_string(GetLastError()));
 #else
     handle = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr)

@@ -12,6 +12,12 @@
 #include "LoadedLibrary.h"
 #include "vexmend.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+// Before shellapi.h, which needs windows.h.
+#include <shellapi.h>
+#endif
+
 namespace {
 
 const char* const kUsage =
@@ -50,26 +56,52 @@ int ExitStatus(int32_t code)
     return 2;
 }
 
+// The program's arguments as UTF-8, the library's text form. On Windows they
+// come from the wide command line: the C runtime's argv is in the ANSI code
+// page, which cannot hold every file name.
+std::vector<std::string> Utf8Arguments(int argc, char** argv)
+{
+#if defined(_WIN32)
+    (void)argc;
+    (void)argv;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+        text.resize(text.size() - 1);
+        arguments.push_back(text);
+    }
+    LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> args = Utf8Arguments(argc, argv);
     const char* logDir = nullptr;
     const char* workDir = nullptr;
     std::vector<const char*> positional;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if ((arg == "--log-dir" || arg == "--work-dir") && i + 1 < argc) {
-            (arg == "--log-dir" ? logDir : workDir) = argv[++i];
+        if ((arg == "--log-dir" || arg == "--work-dir") && i + 1 < args.size()) {
+            (arg == "--log-dir" ? logDir : workDir) = args[++i].c_str();
         } else if (arg.rfind("--", 0) == 0) {
             std::fprintf(stderr, "vexmend: unknown option %s\n%s", arg.c_str(), kUsage);
             return 2;
         } else {
-            positional.push_back(argv[i]);
+            positional.push_back(arg.c_str());
         }
     }
     bool general = positional.size() == 3 && std::strcmp(positional[0], "general") == 0;

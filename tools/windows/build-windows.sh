@@ -1,28 +1,20 @@
 #!/bin/bash
-# Cross-builds vexmend.dll and its Windows test program with mingw-w64.
+# Cross-builds vexmend.dll, the host program vexmend.exe and the Windows test
+# program with mingw-w64.
 #
 #   tools/windows/build-windows.sh [build folder]   (default: build-win)
 #
-# Steps, each skipped when its result is already there:
+# Steps, each skipped when its result is already in the cache (common.sh):
 #   1. Debian packages: the cross compiler, wine, dpkg-dev, googletest sources
-#   2. Poco's Debian source, Foundation only, static, into <build>/prefix
-#   3. googletest from /usr/src/googletest, static, into <build>/prefix
-#   4. vexmend itself into <build>/vexmend
+#   2. Poco's Debian source, Foundation only, static, and googletest, static
+#   3. ffmpeg.exe from Debian's source (build-ffmpeg.sh)
+#   4. vexmend itself into <build>/vexmend; <build>/vexmend/host then holds
+#      vexmend.exe, vexmend.dll and ffmpeg.exe
 # Set VEXMEND_WIN_JOBS to change the parallel job count (default 2).
 set -euo pipefail
-
-ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+. "$(dirname "$0")/common.sh"
 BUILD="$(realpath -m "${1:-$ROOT/build-win}")"
-PREFIX="$BUILD/prefix"
-JOBS="${VEXMEND_WIN_JOBS:-2}"
-TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
 mkdir -p "$BUILD"
-
-step() { printf '\n=== %s (%ss)\n' "$*" "$SECONDS"; }
-
-as_root() {
-  if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
-}
 
 # --- 1. packages -----------------------------------------------------------
 step "packages"
@@ -30,36 +22,22 @@ need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v x86_64-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-x86-64)
 command -v x86_64-w64-mingw32-widl >/dev/null || need+=(mingw-w64-tools)
-[ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || need+=(wine64)
+[ -x "$WINE" ] || need+=(wine64)
 command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-if [ ${#need[@]} -gt 0 ]; then
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+[ ${#need[@]} -eq 0 ] || apt_install "${need[@]}"
+ensure_deb_src
 
-# A deb-src line for the suite the machine runs, so that apt-get source works.
-have_deb_src() {
-  grep -Eqs '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
-    grep -Eqs '^[[:space:]]*Types:.*deb-src' /etc/apt/sources.list.d/*.sources
-}
-
-# --- 2. Poco Foundation ----------------------------------------------------
-if [ ! -f "$PREFIX/lib/cmake/Poco/PocoFoundationConfig.cmake" ]; then
-  step "Poco Foundation"
-  if ! have_deb_src; then
-    . /etc/os-release
-    suite="${VERSION_CODENAME:?no VERSION_CODENAME in /etc/os-release}"
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-      "$suite" | as_root tee /etc/apt/sources.list.d/vexmend-deb-src.sources >/dev/null
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  fi
-  src="$BUILD/poco-src"
-  if ! ls -d "$src"/poco-*/Foundation >/dev/null 2>&1; then
-    rm -rf "$src" && mkdir -p "$src"
-    (cd "$src" && apt-get source -qq poco)
-  fi
-  pocodir="$(ls -d "$src"/poco-*/ | head -n1)"
+# --- 2. Poco Foundation and googletest ---------------------------------------
+poco="$(source_version poco)"
+gtest="$(dpkg-query -W -f='${Version}' googletest)"
+PREFIX="$CACHE/win64-poco-$poco-gtest-$gtest-gcc$(x86_64-w64-mingw32-g++-posix -dumpversion)"
+if [ ! -d "$PREFIX" ]; then
+  step "Poco Foundation $poco and googletest $gtest"
+  part="$PREFIX.part"
+  rm -rf "$part" && mkdir -p "$part/include"
+  fetch_source "$BUILD/poco-src" poco
+  pocodir="$(ls -d "$BUILD"/poco-src/poco-*/)"
   # Static, so that vexmend.dll carries it; its exported CMake target adds
   # POCO_STATIC and iphlpapi for consumers.
   # Foundation only; every other library and the samples and tests are off.
@@ -75,49 +53,52 @@ if [ ! -f "$PREFIX/lib/cmake/Poco/PocoFoundationConfig.cmake" ]; then
   # blind. Links in the prefix's include folder, which Poco's users see too,
   # bridge the difference.
   sysinc=/usr/x86_64-w64-mingw32/include
-  mkdir -p "$PREFIX/include"
   grep -rhoE '#[[:space:]]*include[[:space:]]*<[^>]+>' "$pocodir/Foundation/src" "$pocodir/Foundation/include" |
     sed -E 's/.*<([^>]+)>/\1/' | sort -u | while read -r header; do
       lower="$(printf '%s' "$header" | tr '[:upper:]' '[:lower:]')"
       if [ ! -e "$sysinc/$header" ] && [ -e "$sysinc/$lower" ]; then
-        mkdir -p "$(dirname "$PREFIX/include/$header")"
-        ln -sf "$sysinc/$lower" "$PREFIX/include/$header"
+        mkdir -p "$(dirname "$part/include/$header")"
+        ln -sf "$sysinc/$lower" "$part/include/$header"
       fi
     done
-  rm -rf "$BUILD/poco-build"
-  cmake -S "$pocodir" -B "$BUILD/poco-build" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$PREFIX" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-    -DCMAKE_CXX_FLAGS="-I$PREFIX/include" -DCMAKE_C_FLAGS="-I$PREFIX/include" \
+  rm -rf "$BUILD/poco-build" "$BUILD/gtest-build"
+  logged "$BUILD/poco-configure.log" cmake -S "$pocodir" -B "$BUILD/poco-build" -G "Unix Makefiles" \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$part" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$part" \
+    -DCMAKE_CXX_FLAGS="-I$part/include" -DCMAKE_C_FLAGS="-I$part/include" \
     -DBUILD_SHARED_LIBS=OFF -DPOCO_UNBUNDLED=OFF \
     -DCMAKE_MC_COMPILER="$(command -v x86_64-w64-mingw32-windmc)" \
-    -DENABLE_TESTS=OFF -DENABLE_SAMPLES=OFF "${off[@]}" >"$BUILD/poco-configure.log"
-  cmake --build "$BUILD/poco-build" -j"$JOBS" >"$BUILD/poco-build.log"
-  cmake --install "$BUILD/poco-build" >"$BUILD/poco-install.log"
+    -DENABLE_TESTS=OFF -DENABLE_SAMPLES=OFF "${off[@]}"
+  logged "$BUILD/poco-build.log" nice cmake --build "$BUILD/poco-build" -j"$JOBS"
+  logged "$BUILD/poco-install.log" cmake --install "$BUILD/poco-build"
+  logged "$BUILD/gtest-configure.log" cmake -S /usr/src/googletest -B "$BUILD/gtest-build" -G "Unix Makefiles" \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$part" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$part" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
+  logged "$BUILD/gtest-build.log" nice cmake --build "$BUILD/gtest-build" -j"$JOBS"
+  logged "$BUILD/gtest-install.log" cmake --install "$BUILD/gtest-build"
+  # The installed CMake files locate the prefix from their own place, so the
+  # finished prefix can be moved into place whole.
+  mv "$part" "$PREFIX"
+  rm -rf "$BUILD/poco-src" "$BUILD/poco-build" "$BUILD/gtest-build"
 fi
 
-# --- 3. googletest ---------------------------------------------------------
-if [ ! -f "$PREFIX/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  step "googletest"
-  cmake -S /usr/src/googletest -B "$BUILD/gtest-build" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$PREFIX" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF \
-    >"$BUILD/gtest-configure.log"
-  cmake --build "$BUILD/gtest-build" -j"$JOBS" >"$BUILD/gtest-build.log"
-  cmake --install "$BUILD/gtest-build" >"$BUILD/gtest-install.log"
-fi
+# --- 3. ffmpeg.exe ---------------------------------------------------------
+FFMPEG_EXE="$("$ROOT/tools/windows/build-ffmpeg.sh" "$BUILD")"
 
 # --- 4. vexmend ------------------------------------------------------------
 step "vexmend"
-# tests/windows brings in the top-level project (its own tests, tools and
-# benchmarks off: they need POSIX and the system ffmpeg) and adds the Windows
-# test program and the stand-in encoder; all land in <build>/vexmend/bin.
-cmake -S "$ROOT/tests/windows" -B "$BUILD/vexmend" -G "Unix Makefiles" \
-  -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$PREFIX" \
-  -DCMAKE_BUILD_TYPE=Release >"$BUILD/vexmend-configure.log"
-cmake --build "$BUILD/vexmend" -j"$JOBS"
+# A configuration made against another prefix would keep its package paths.
+grep -qsx "VEXMEND_WIN_PREFIX:UNINITIALIZED=$PREFIX" "$BUILD/vexmend/CMakeCache.txt" ||
+  rm -f "$BUILD/vexmend/CMakeCache.txt"
+# tests/windows brings in the top-level project (its own tests and benchmarks
+# off: they need POSIX and the system ffmpeg), the host program, and adds the
+# Windows test program and the decoy ffmpeg.exe in <build>/vexmend/bin.
+logged "$BUILD/vexmend-configure.log" cmake -S "$ROOT/tests/windows" -B "$BUILD/vexmend" \
+  -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DVEXMEND_WIN_PREFIX="$PREFIX" \
+  -DVEXMEND_ENCODER="$FFMPEG_EXE" -DCMAKE_BUILD_TYPE=Release
+nice cmake --build "$BUILD/vexmend" -j"$JOBS"
 
 step "done"
-echo "library: $BUILD/vexmend/bin/vexmend.dll"
+echo "host:    $BUILD/vexmend/host (vexmend.exe, vexmend.dll, ffmpeg.exe)"
 echo "tests:   $BUILD/vexmend/bin/vexmend_windows_tests.exe"

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "FileIdentity.h"
 #include "TextConvert.h"
 #include "VideoRepairManager/Folders.h"
-#include "FileIdentity.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 #include "platform/ChildProcess.h"
 
@@ -131,9 +131,11 @@ int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::w
     // instead of being rewrapped as a raw stream; every video and audio stream
     // is kept, not just the encoder's pick of one of each. The program gets
     // each path as one argument; the command-line text is what it sees on
-    // Windows, where the program is named to the platform on its own.
-    const std::wstring commandLine = encoderPath + L" -y -f mxf -i " + L"\"" + input + L"\"" +
-                                     L" -map 0:v? -map 0:a? -codec copy " + L"\"" + output + L"\"";
+    // Windows, where the program is named to the platform on its own. Its
+    // path is quoted there too, so that the encoder in a folder such as
+    // C:/Program Files/Host reads its own arguments right.
+    const std::wstring commandLine = L"\"" + encoderPath + L"\" -y -f mxf -i \"" + input +
+                                     L"\" -map 0:v? -map 0:a? -codec copy \"" + output + L"\"";
     const std::vector<std::string> arguments{
         "-y",   "-f",   "mxf",    "-i",   WideToUtf8(input), "-map", "0:v?",
         "-map", "0:a?", "-codec", "copy", WideToUtf8(output)};
