@@ -27,5 +27,12 @@ if [ "${VEXMEND_SKIP_WINDOWS:-0}" != 1 ]; then
   ./tools/windows/check-exports.sh
   ./tools/windows/run-windows-tests.sh
 fi
+# Test code against the code it tests: non-blank C/C++ lines.
+lines() {
+  find "$@" \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 | xargs -0 cat |
+    grep -cv '^[[:space:]]*$'
+}
+tests=$(lines tests) code=$(lines code include tools)
+echo "test code: $tests non-blank lines against $code of code ($(awk "BEGIN { printf \"%.2f\", $tests / $code }"))"
 seconds=$(($(date +%s) - start))
 echo "all tests passed in $((seconds / 60)) min $((seconds % 60)) s"
