@@ -1,46 +1,18 @@
 #include <gtest/gtest.h>
 
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "support/TestSupport.h"
 
 namespace vexmend {
 namespace {
 
 using Args = std::vector<std::string>;
 
-SampleReportParser Parse(const std::vector<std::string>& lines)
+SampleReportParser Parse(const std::string& report)
 {
     SampleReportParser parser;
-    for (const std::string& line : lines) parser.Feed(line);
+    for (const std::string& line : test::Lines(report)) parser.Feed(line);
     return parser;
-}
-
-// The first audio line becomes the encoder's arguments; every line counts.
-TEST(SampleReport, FirstAudioLineGivesTheArguments)
-{
-    const struct {
-        std::vector<std::string> lines;
-        Args args;
-        uint32_t count;
-    } cases[] = {
-        {{"Stream #0:1: Audio: pcm_s16le, 48000 Hz, 2 channels, s16, 1536 kb/s"},
-         {"-f", "s16le", "-ar", "48000", "-ac", "2"},
-         1},
-        {{"Audio: pcm_s24le, 48000 Hz, stereo, s32 (24 bit)", "Audio: pcm_s16le, 44100 Hz, mono"},
-         {"-f", "s24le", "-ar", "48000", "-ac", "2"},
-         2},
-        {{"Audio: pcm_s24le, 48001 Hz, mono, s32 (24 bit)", "Audio: x", "Audio: y", "Audio: z"},
-         {"-f", "s24le", "-ar", "48001", "-ac", "1"},
-         4},
-        {{"Audio: aac (LC), 48000 Hz, stereo, fltp", "Audio: pcm_s16le, 48000 Hz, mono"}, {}, 2},
-        {{"Audio: pcm_,,"}, {}, 1},
-        {{"Stream #0:0: Video: mpeg2video, 25 fps"}, {}, 0},
-    };
-    for (const auto& c : cases) {
-        SampleReportParser parser = Parse(c.lines);
-        EXPECT_EQ(parser.AudioArgs(), c.args) << c.lines[0];
-        EXPECT_EQ(parser.AudioStreamCount(), c.count) << c.lines[0];
-        EXPECT_EQ(parser.AudioLineSeen(), c.count > 0) << c.lines[0];
-    }
 }
 
 // Every audio line keeps its own description; layouts count their channels.
@@ -61,24 +33,28 @@ TEST(SampleReport, EachAudioStreamIsDescribed)
         {"Audio: pcm_u8, 8000 Hz, 1 channels, u8", "u8", 8000, 1, 1},
         {"Audio: pcm_s16le, abc Hz, 1.x, 9999999 channels", "s16le", 0, 0, 2},
     };
-    std::vector<std::string> lines;
-    for (const auto& c : cases) lines.push_back(c.line);
-    SampleReportParser parser = Parse(lines);
+    std::string report;
+    for (const auto& c : cases) report += c.line + std::string("\n");
+    SampleReportParser parser = Parse(report);
     ASSERT_EQ(parser.AudioStreams().size(), std::size(cases));
+    EXPECT_EQ(parser.AudioStreamCount(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].line);
         const AudioStreamDescription& stream = parser.AudioStreams()[i];
-        EXPECT_EQ(stream.sampleFormat, cases[i].format) << cases[i].line;
-        EXPECT_EQ(stream.sampleRate, cases[i].rate) << cases[i].line;
-        EXPECT_EQ(stream.channels, cases[i].channels) << cases[i].line;
-        EXPECT_EQ(stream.BytesPerSample(), cases[i].bytes) << cases[i].line;
-        EXPECT_EQ(stream.Usable(),
-                  cases[i].bytes > 0 && cases[i].rate > 0 && cases[i].channels > 0);
+        EXPECT_EQ(stream.sampleFormat, cases[i].format);
+        EXPECT_EQ(stream.sampleRate, cases[i].rate);
+        EXPECT_EQ(stream.channels, cases[i].channels);
+        EXPECT_EQ(stream.BytesPerSample(), cases[i].bytes);
+        EXPECT_EQ(stream.Usable(), cases[i].bytes * cases[i].rate * cases[i].channels > 0);
     }
     EXPECT_EQ(parser.AudioStreams()[1].Arguments(),
               (Args{"-f", "s16le", "-ar", "48000", "-ac", "4"}));
-    // The first stream's arguments and the count keep their old rules.
+    // The encoder's arguments come from the first audio line, when it is PCM.
     EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
-    EXPECT_EQ(parser.AudioStreamCount(), std::size(cases));
+    EXPECT_TRUE(Parse("Audio: aac, 48000 Hz, stereo\nAudio: pcm_s16le, 48000 Hz, mono")
+                    .AudioArgs()
+                    .empty());
+    EXPECT_FALSE(Parse("Stream #0:0: Video: mpeg2video, 25 fps").AudioLineSeen());
 }
 
 // The "fps" figure of the last video line that gives one, else its "tbr"
@@ -86,48 +62,31 @@ TEST(SampleReport, EachAudioStreamIsDescribed)
 TEST(SampleReport, FrameRateAndCodecRules)
 {
     const struct {
-        std::vector<std::string> lines;
+        const char* report;
         double rate;
         const char* codec;
     } cases[] = {
-        {{"Stream #0:0: Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, "
-          "25 tbr, 25 tbn"},
-         25.0,
+        {"Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, 25 tbr", 25.0,
          "mpeg2video"},
-        {{"Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"}, 29.97, "mpeg2video"},
-        {{"Video: mpeg2video, 1920x1080"}, 30.0, "mpeg2video"},
-        {{"Duration: 25 fps, Video: x"}, 30.0, "x"},  // no comma before fps
-        {{"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn"}, 25.0, "dvvideo"},
-        {{"Video: h264, 29.97 fps, 59.94 tbr"}, 29.97, "h264"},
-        {{"Video: h264, 50 tbr", "Video: dv, 25 fps"}, 25.0, "h264"},
-        {{"Video: a, 25 fps", "Video: b, 50 fps"}, 50.0, "a"},
-        {{"Audio: pcm_s16le, 48000 Hz, 25 fps"}, 30.0, ""},
+        {"Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr", 29.97, "mpeg2video"},
+        {"Video: mpeg2video, 1920x1080", 30.0, "mpeg2video"},
+        {"Duration: 25 fps, Video: x", 30.0, "x"},  // no comma before fps
+        {"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn", 25.0, "dvvideo"},
+        {"Video: h264, 29.97 fps, 59.94 tbr", 29.97, "h264"},
+        {"Video: h264, 50 tbr\nVideo: dv, 25 fps", 25.0, "h264"},
+        {"Video: a, 25 fps\nVideo: b, 50 fps", 50.0, "a"},
+        {"Audio: pcm_s16le, 48000 Hz, 25 fps", 30.0, ""},
     };
     for (const auto& c : cases) {
-        SampleReportParser parser = Parse(c.lines);
-        EXPECT_DOUBLE_EQ(parser.FrameRate(), c.rate) << c.lines[0];
-        EXPECT_EQ(parser.VideoCodec(), c.codec) << c.lines[0];
+        SampleReportParser parser = Parse(c.report);
+        EXPECT_DOUBLE_EQ(parser.FrameRate(), c.rate) << c.report;
+        EXPECT_EQ(parser.VideoCodec(), c.codec) << c.report;
     }
     SampleReportParser parser;
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"),
-              SampleReportParser::LineResult::BadFrameRate);
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"),
-              SampleReportParser::LineResult::BadFrameRate);
+    for (const char* line : {"Video: mpeg2video, abc fps", "Video: mpeg2video, 1e999 fps"}) {
+        EXPECT_EQ(parser.Feed(line), SampleReportParser::LineResult::BadFrameRate);
+    }
     EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
-}
-
-TEST(SampleReport, SplitAndRemoveSpaces)
-{
-    EXPECT_EQ(SplitString(",a,,b,", ","), (Args{"a", "b"}));
-    EXPECT_EQ(SplitString("abc", ","), (Args{"abc"}));
-    EXPECT_TRUE(SplitString("", ",").empty());
-    EXPECT_TRUE(SplitString(",,,", ",").empty());
-    EXPECT_TRUE(SplitString("a,b", "").empty());
-    EXPECT_EQ(SplitString("a;b,c", ";,"), (Args{"a", "b", "c"}));
-    EXPECT_EQ(RemoveSpaces(" 48000 "), "48000");
-    EXPECT_EQ(RemoveSpaces(" s32 (24 bit)"), "s32(24bit)");
-    EXPECT_EQ(RemoveSpaces("   "), "");
-    EXPECT_EQ(RemoveSpaces("a\tb"), "a\tb");
 }
 
 }  // namespace
