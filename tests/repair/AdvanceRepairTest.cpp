@@ -1,14 +1,12 @@
 // The advance repair on files made by ffmpeg and by cameras' writers, damaged
 // the way cards and disks damage them.
-#include <random>
-
 #include "MxfAdvanceRepair/VideoCodec.h"
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
 namespace {
 
-enum class Damage { HeaderAndFooter, SoundElementToo, FirstFrame, ByteErrors };
+enum class Damage { HeaderAndFooter, FirstFrame, ByteErrors };
 
 struct Recording {
     const char* name;
@@ -25,31 +23,30 @@ struct Recording {
 
 void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
 
-void Apply(Damage damage, std::vector<uint8_t>& bytes, int soundPerFrame)
+// Header and footer: zeros before the first element (header partition and
+// metadata) and from the footer partition on, so that ffmpeg no longer reads
+// the file as MXF; with more than two tracks, the third track's element of the
+// fifth frame loses its key too.
+void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
     auto nth = [&](int kind, int n) {
         return *std::find_if(elements.begin(), elements.end(),
                              [&](auto& e) { return e.kind == kind && n-- == 0; });
     };
-    if (damage == Damage::FirstFrame)
-        std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
-    if (damage == Damage::ByteErrors) {  // one flipped bit in every 10,000 essence bytes
-        std::mt19937 random(7);
-        std::uniform_int_distribution<uint64_t> at(elements[0].key, bytes.size() - 1);
-        for (uint64_t n = (bytes.size() - elements[0].key) / 10000; n > 0; --n)
-            bytes[at(random)] ^= 1 << (n % 8);
-    }
-    if (damage > Damage::SoundElementToo) return;
-    // Zeros before the first element (header partition and metadata) and
-    // from the footer partition on: ffmpeg no longer reads the file as MXF.
     static const uint8_t footer[14] = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01,
                                        0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x04};
+    if (damage == Damage::FirstFrame)
+        std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
+    for (uint64_t at = elements[0].key + 5000; damage == Damage::ByteErrors && at < bytes.size();
+         at += 10000) {
+        bytes[at] ^= 1 << (at % 8);  // a flipped bit in every 10,000 essence bytes
+    }
+    if (damage != Damage::HeaderAndFooter) return;
+    if (tracks > 2) bytes[nth(1, 4 * tracks + 2).key] = 0;
     std::fill(std::find_end(bytes.begin() + elements[0].key, bytes.end(), footer, footer + 14),
               bytes.end(), 0);
     std::fill_n(bytes.begin(), elements[0].key, 0);
-    // The third track's sound element of the fifth frame loses its key.
-    if (damage == Damage::SoundElementToo) bytes[nth(1, 4 * soundPerFrame + 2).key] = 0;
 }
 
 class AdvanceRepair : public RepairTest, public ::testing::WithParamInterface<Recording> {};
@@ -64,36 +61,31 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     const std::string sample = c.sample.frames > 0 ? media / "sample.mxf" : healthy;
     const std::string output = work / "out/repaired.mxf";
     if (c.make == nullptr) MakeMxf(healthy, c.spec);
-    if (c.make != nullptr) {
-        ASSERT_EQ(RunShell("out=" + Quote(healthy) + "; " + c.make), 0);
-    }
+    ASSERT_EQ(c.make ? RunShell("out=" + Quote(healthy) + "; " + c.make) : 0, 0);
     if (sample != healthy) MakeMxf(sample, c.sample);
     std::vector<uint8_t> bytes = ReadBytes(healthy);
     Apply(c.damage, bytes, c.spec.audioStreams);
     WriteBytes(damaged, bytes);
-    int64_t frames = 0, headerFrame = -1;
+    int64_t frames = 0, headerFrame = c.h264 ? -1 : 0;
     for (const ReferenceElement& e : ReferenceWalk(bytes)) {
-        if (e.kind != 0) continue;
-        if (headerFrame < 0 &&
-            (!c.h264 || StartsWithStreamHeader(c.h264, &bytes[e.offset], e.size)))
+        if (e.kind == 0 && headerFrame < 0 &&
+            StartsWithStreamHeader(c.h264, &bytes[e.offset], e.size))
             headerFrame = frames;
-        ++frames;
+        frames += e.kind == 0;
     }
     ASSERT_GE(frames, 20);
     const auto before = HashTree(media.Path());
 
     ASSERT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), output.c_str()), VEXMEND_OK);
     ProbeResult probe = Probe(output);
-    if (c.damage == Damage::ByteErrors) {
-        EXPECT_GE(probe.videoPackets, frames * 95 / 100);
-    } else {
-        EXPECT_NEAR(probe.videoPackets, frames, 1);
+    EXPECT_NEAR(probe.videoPackets, frames, c.damage == Damage::ByteErrors ? frames / 20 : 1);
+    if (c.damage != Damage::ByteErrors) {
         EXPECT_NEAR(probe.videoFrames, frames - headerFrame, 1);
     }
     EXPECT_NEAR(probe.frameRate, c.rate, 0.01);
     EXPECT_NEAR(probe.duration, frames / c.rate, 1.5 / c.rate);
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
-    for (int i = 0; i < c.tracks; ++i) EXPECT_GT(ToneShare(output, i, 440 + 110 * i), 0.8) << i;
+    for (int i = 0; i < c.tracks; ++i) EXPECT_NEAR(ToneFrequency(output, i), 440 + 110 * i, 20);
     EXPECT_TRUE(c.warning ? Logged(c.warning) : !Logged(" left out"));
     EXPECT_EQ(HashTree(media.Path()), before);
     EXPECT_TRUE(HashTree(work / "work/AdvanceRepairedVideo").empty());
@@ -101,7 +93,7 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
 }
 
 const Damage kHeader = Damage::HeaderAndFooter, kFirstFrame = Damage::FirstFrame;
-const MediaSpec kEightMonoS24{50, "25", "pcm_s24le", 1, 8}, kStereoS16{};
+const MediaSpec kStereoS16{};
 const char* const kUndescribed = "[MXF] sound elements of a track the sample does not describe";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,8 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Recording{"s24le_stereo_2997", nullptr, MediaSpec{60, "30000/1001", "pcm_s24le", 2, 1},
                   kHeader, 29.97, 1, "pcm_s24le,48000,2"},
-        Recording{"s24le_eight_mono_one_sound_element_lost", nullptr, kEightMonoS24,
-                  Damage::SoundElementToo, 25, 8, "pcm_s24le,48000,1"},
+        Recording{"s24le_eight_mono_one_sound_element_lost", nullptr,
+                  MediaSpec{50, "25", "pcm_s24le", 1, 8}, kHeader, 25, 8, "pcm_s24le,48000,1"},
         Recording{"s16le_two_mono", nullptr, MediaSpec{50, "25", "pcm_s16le", 1, 2}, kHeader, 25, 2,
                   "pcm_s16le,48000,1"},
         Recording{"stereo_s16le_sample_for_two_mono_s24le", nullptr,
@@ -149,52 +141,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 class AdvanceRepairFailure : public RepairTest {};
 
-// Too few frames, no file, frames the encoder cannot wrap: no result, no
-// leftovers (an earlier run's result included), the damaged file closed.
-TEST_F(AdvanceRepairFailure, LeavesNoResultWhenTheScanOrTheMergeFails)
+// Six picture elements that the scan finds and the encoder cannot wrap: no
+// result, and no leftover of an earlier run passes for one.
+TEST_F(AdvanceRepairFailure, FailedMergeLeavesNoResult)
 {
-    const std::string sample = media / "sample.mxf", results = work / "work/AdvanceRepairedVideo";
-    MakeMxf(sample, MediaSpec{});
-    // The file up to the fifth video frame's key.
-    std::vector<uint8_t> bytes = ReadBytes(sample);
-    const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
-    bytes.resize(std::find_if(elements.begin(), elements.end(), [n = 0](auto& e) mutable {
-                     return e.kind == 0 && ++n == 5;
-                 })->key);
-    WriteBytes(media / "short.mxf", bytes);
-    // Six MPEG-2 frames of a profile and level that MXF has no label for.
+    // MPEG-2 frames of a profile and level that MXF has no label for.
     const std::vector<uint8_t> frame{0x00, 0x00, 0x01, 0xB3, 0x14, 0x01, 0x00, 0x13, 0x2F, 0xFF,
                                      0xFF, 0xF8, 0x00, 0x00, 0x01, 0xB5, 0x1F, 0xFF, 0x00, 0x01,
                                      0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x10, 0xFF, 0xFF};
-    bytes.clear();
+    std::vector<uint8_t> bytes;
     for (int i = 0; i < 6; ++i) {
         bytes.insert(bytes.end(), {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03,
                                    0x01, 0x15, 0x01, 0x05, 0x00, 0x82, 0x10, 0x00});
         bytes.insert(bytes.end(), frame.begin(), frame.end());
         bytes.insert(bytes.end(), 0x1000 - frame.size(), 0x55);
     }
-    WriteBytes(media / "noise.mxf", bytes);
+    const std::string noise = media / "noise.mxf", results = work / "work/AdvanceRepairedVideo";
+    WriteBytes(noise, bytes);
+    MakeMxf(media / "sample.mxf", MediaSpec{});
     ASSERT_EQ(RunShell("mkdir " + Quote(results)), 0);
     WriteBytes(results + "/noise.mxf", {'o', 'l', 'd'});
     const auto before = HashTree(media.Path());
-    const struct {
-        const char* damaged;
-        std::string record;
-    } cases[] = {
-        {"short.mxf", ") [MXF] video frame is less than 5. -1\n"},
-        {"none.mxf", ") [Sprt] Open file stream failed,file is: " + media / "none.mxf\n"},
-        {"noise.mxf", ") [GetRepairedVideo]merge audio and video file by ffmpeg failed. -1\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.damaged);
-        NextCase();
-        EXPECT_EQ(RunRepair(media / c.damaged, sample, media / "o.mxf"), VEXMEND_ADVANCE_FAILED);
-        EXPECT_TRUE(Logged(c.record));
-        EXPECT_EQ(Logged("probe sample:"), &c == cases) << "a sample is probed once";
-    }
+    EXPECT_EQ(RunRepair(noise, media / "sample.mxf", media / "o.mxf"), VEXMEND_ADVANCE_FAILED);
+    EXPECT_TRUE(Logged(") [GetRepairedVideo]merge audio and video file by ffmpeg failed. -1\n"));
     EXPECT_EQ(HashTree(media.Path()), before);
     EXPECT_TRUE(HashTree(results).empty());
-    EXPECT_FALSE(OpenInThisProcess(media / "short.mxf") || OpenInThisProcess(media / "noise.mxf"));
+    EXPECT_FALSE(OpenInThisProcess(noise));
 }
 
 class HostProgram : public RepairTest {};

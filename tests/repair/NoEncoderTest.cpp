@@ -1,7 +1,5 @@
-// Runs from a folder without ffmpeg.exe beside the executable. A case may put
-// a stand-in there for its call; the tests of this program never overlap.
-#include <filesystem>
-
+// Runs from a folder without ffmpeg.exe beside the executable; one case puts a
+// stand-in there for its call. The tests of this program never overlap.
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
@@ -11,38 +9,37 @@ class NoEncoder : public RepairTest {};
 
 TEST_F(NoEncoder, RepairsFailAndLeaveOnlyAnOlderFileThatTheEncoderNeverTouched)
 {
+    const std::string encoder = std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                                "ffmpeg.exe";
+    const std::string clip = media / "clip.mxf", output = work / "o.mxf";
     const struct {
-        const char* encoder;  // empty: none
-        bool olderOutput, advance;
+        std::string sample;   // empty: the general repair
+        bool older, standIn;  // an older file at the output; a stand-in that fails
         int32_t result;
         const char* record;
     } cases[] = {
         {"", false, false, VEXMEND_NO_OUTPUT, ") GeneralRepair ffmpeg not generate repairedVideo"},
         {"", true, false, VEXMEND_NO_OUTPUT, ") GeneralRepair Completed,general out file: "},
-        {"", true, true, VEXMEND_ADVANCE_FAILED, ") [ENCD] cmd is not exists. cmd is: "},
-        {"#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1\n", true, false,
-         VEXMEND_NO_OUTPUT, ") [GeneralRepair] encoder exit status: 1\n"},
+        {clip, true, false, VEXMEND_ADVANCE_FAILED, ") [ENCD] cmd is not exists. cmd is: "},
+        {"", true, true, VEXMEND_NO_OUTPUT, ") [GeneralRepair] encoder exit status: 1\n"},
     };
-    const std::filesystem::path encoder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "ffmpeg.exe";
-    const std::string clip = media / "clip.mxf", output = work / "o.mxf";
     MakeMxf(clip, MediaSpec{});
     const auto before = HashTree(media.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);
         NextCase();
-        const std::string script = c.encoder;
-        if (!script.empty()) {
-            WriteBytes(encoder.string(), {script.begin(), script.end()});
-            std::filesystem::permissions(encoder, std::filesystem::perms::owner_all);
-        }
-        if (c.olderOutput) WriteBytes(output, {'o', 'l', 'd'});
-        EXPECT_EQ(RunRepair(clip, c.advance ? clip : "", output), c.result);
-        if (!script.empty()) std::filesystem::remove(encoder);
+        const std::string standIn =
+            "#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1";
+        if (c.standIn)
+            ASSERT_EQ(RunShell("echo " + Quote(standIn) + " >" + Quote(encoder) + " && chmod +x " +
+                               Quote(encoder)),
+                      0);
+        if (c.older) WriteBytes(output, {'o', 'l', 'd'});
+        EXPECT_EQ(RunRepair(clip, c.sample, output), c.result);
+        if (c.standIn) std::remove(encoder.c_str());
         EXPECT_TRUE(Logged(c.record));
-        const bool kept = c.olderOutput && script.empty();
-        EXPECT_EQ(Exists(output), kept);
-        EXPECT_EQ(ReadText(output), kept ? "old" : "");
+        EXPECT_EQ(Exists(output), c.older && !c.standIn);
+        EXPECT_EQ(ReadText(output), c.older && !c.standIn ? "old" : "");
         EXPECT_EQ(HashTree(media.Path()), before);
     }
 }

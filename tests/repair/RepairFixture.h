@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <string>
 
 #include "support/TestSupport.h"
 #include "vexmend.h"

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,15 +66,14 @@ void MakeMxf(const std::string& path, const MediaSpec& spec)
 
 ProbeResult Probe(const std::string& path)
 {
-    // A line "codec,type,..." a stream, in ffprobe's order of fields, then the duration.
-    const std::string entries =
-        "stream=codec_name,codec_type,sample_rate,channels,r_frame_rate,"
-        "nb_read_frames,nb_read_packets:format=duration ";
+    const std::string command =
+        "ffprobe -v error -count_frames -count_packets -of csv=p=0 "
+        "-show_entries stream=codec_name,codec_type,sample_rate,channels,"
+        "r_frame_rate,nb_read_frames,nb_read_packets:format=duration ";
     ProbeResult result;
     std::string output;
-    RunShell("ffprobe -v error -count_frames -count_packets -of csv=p=0 -show_entries " + entries +
-                 Quote(path),
-             &output);
+    RunShell(command + Quote(path), &output);
+    // A line a stream, "codec,type,..." in ffprobe's order of fields, then the duration.
     for (const std::string& line : Lines(output)) {
         std::vector<std::string> f;
         std::istringstream fields(line);
@@ -83,9 +81,7 @@ ProbeResult Probe(const std::string& path)
         if (f.size() == 1) result.duration = std::atof(f[0].c_str());
         if (f.size() > 4 && f[1] == "audio") result.audio.push_back(f[0] + "," + f[2] + "," + f[3]);
         if (f.size() < 5 || f[1] != "video") continue;
-        double numerator = 0, denominator = 1;
-        std::sscanf(f[2].c_str(), "%lf/%lf", &numerator, &denominator);
-        result.frameRate = numerator / denominator;
+        result.frameRate = std::atof(f[2].c_str()) / std::atof(f[2].c_str() + f[2].find('/') + 1);
         result.videoFrames = std::atoll(f[3].c_str());
         result.videoPackets = std::atoll(f[4].c_str());
         ++result.videoStreams;
@@ -93,25 +89,17 @@ ProbeResult Probe(const std::string& path)
     return result;
 }
 
-double ToneShare(const std::string& path, int stream, double frequency)
+double ToneFrequency(const std::string& path, int stream)
 {
     TempFolder folder;
     RunShell("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:a:" + std::to_string(stream) +
-             " -ac 1 -ar 48000 -f f64le " + Quote(folder / "pcm"));
-    std::vector<uint8_t> bytes = ReadBytes(folder / "pcm");
-    std::vector<double> x(bytes.size() / sizeof(double));
-    std::memcpy(x.data(), bytes.data(), x.size() * sizeof(double));
-    // Goertzel: the signal's power at one frequency, against its whole energy.
-    const double w = 2 * M_PI * frequency / 48000;
-    double s1 = 0, s2 = 0, energy = 0;
-    for (double sample : x) {
-        double s0 = sample + 2 * std::cos(w) * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        energy += sample * sample;
-    }
-    double power = s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2;
-    return energy == 0 ? 0 : 2 * power / (static_cast<double>(x.size()) * energy);
+             " -ac 1 -ar 48000 -f s16le " + Quote(folder / "pcm"));
+    // Sign changes between samples (sign bits in the bytes at odd offsets),
+    // two a period.
+    const std::vector<uint8_t> pcm = ReadBytes(folder / "pcm");
+    double changes = 0;
+    for (size_t i = 3; i < pcm.size(); i += 2) changes += (pcm[i] ^ pcm[i - 2]) >> 7;
+    return pcm.empty() ? 0 : changes * 48000 / static_cast<double>(pcm.size());
 }
 
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,

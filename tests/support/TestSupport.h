@@ -32,8 +32,7 @@ bool Exists(const std::string& path);
 // path: equal maps show that nothing there was made, changed or removed.
 std::map<std::string, uint64_t> HashTree(const std::string& folder);
 
-// Runs a shell command; returns its exit status, with its standard output and
-// error in `output`.
+// The exit status of a shell command; its standard output and error in `output`.
 int RunShell(const std::string& command, std::string* output = nullptr);
 std::string Quote(const std::string& text);  // single-quoted for the shell
 
@@ -58,9 +57,8 @@ struct ProbeResult {
 };
 ProbeResult Probe(const std::string& path);
 
-// The share (0 to 1) of audio stream `stream`'s energy, mixed to mono, at
-// `frequency` Hz: near 1 for a clean tone of it, near 0 for anything else.
-double ToneShare(const std::string& path, int stream, double frequency);
+// The frequency of a tone in audio stream `stream` (mixed to mono) by its sign changes.
+double ToneFrequency(const std::string& path, int stream);
 
 // Lines of a text; a line ends in LF or CR LF, and neither is part of it.
 std::vector<std::string> Lines(const std::string& text);
