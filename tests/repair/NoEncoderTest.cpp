@@ -23,17 +23,16 @@ TEST_F(NoEncoder, RepairsFailAndLeaveOnlyAnOlderFileThatTheEncoderNeverTouched)
         {clip, true, false, VEXMEND_ADVANCE_FAILED, ") [ENCD] cmd is not exists. cmd is: "},
         {"", true, true, VEXMEND_NO_OUTPUT, ") [GeneralRepair] encoder exit status: 1\n"},
     };
+    const std::string standIn = "#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1";
     MakeMxf(clip, MediaSpec{});
     const auto before = HashTree(media.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);
         NextCase();
-        const std::string standIn =
-            "#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1";
-        if (c.standIn)
-            ASSERT_EQ(RunShell("echo " + Quote(standIn) + " >" + Quote(encoder) + " && chmod +x " +
-                               Quote(encoder)),
-                      0);
+        if (c.standIn) {
+            WriteBytes(encoder, {standIn.begin(), standIn.end()});
+            std::filesystem::permissions(encoder, std::filesystem::perms::owner_all);
+        }
         if (c.older) WriteBytes(output, {'o', 'l', 'd'});
         EXPECT_EQ(RunRepair(clip, c.sample, output), c.result);
         if (c.standIn) std::remove(encoder.c_str());
