@@ -1,114 +1,81 @@
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <regex>
 
 #include "EncoderLocation.h"
 #include "TextConvert.h"
 #include "VideoRepairManager/VideoRepairManager.h"
-#include "support/TestSupport.h"
-#include "vexmend.h"
+#include "repair/RepairFixture.h"
 
-namespace vexmend {
+namespace vexmend::test {
 namespace {
 
-using test::TempFolder;
-
+// The first QorMxfInit makes the manager for the rest of the process: the
+// calls before it are made by a fresh run of this program.
 TEST(Init, RepairsBeforeInitReturnMinusOneAndDestroyDoesNothing)
 {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe"), filter = "Init.Rep*";
+    std::string output;
+    if (std::getenv("VEXMEND_BEFORE_INIT") == nullptr) {
+        EXPECT_EQ(
+            RunShell("VEXMEND_BEFORE_INIT=1 " + Quote(self) + " --gtest_filter=" + filter, &output),
+            0)
+            << output;
+        return;
+    }
     TempFolder folder;
     QorMxfDestroy();
-    EXPECT_EQ(QorMxfGeneralRepair((folder / "in.mxf").c_str(), (folder / "x/out.mxf").c_str()), -1);
-    EXPECT_EQ(QorMxfAdvanceRepair((folder / "in.mxf").c_str(), (folder / "s.mxf").c_str(),
-                                  (folder / "y/out.mxf").c_str()),
-              -1);
-    EXPECT_FALSE(test::Exists(folder / "x"));
-    EXPECT_FALSE(test::Exists(folder / "y"));
+    EXPECT_EQ(RunRepair(folder / "in.mxf", "", folder / "x/out.mxf"), -1);
+    EXPECT_EQ(RunRepair(folder / "in.mxf", folder / "s.mxf", folder / "y/out.mxf"), -1);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));  // no output folder made
 }
 
-TEST(Init, BannerIsNineRecordsAndIsWrittenAgainOnEachInit)
+// Each QorMxfInit appends its banner to the log, in the log folder or else in
+// the host's folder. A work folder that cannot be made, or a folder text that
+// is not UTF-8, gives the user's temporary folder and failing that the current
+// folder; null folders keep the earlier ones.
+TEST(Init, BannerAndFolderFallbacks)
 {
-    TempFolder logs, work;
-    test::WriteBytes(logs / "QorVideoRepair.log", {'e', 'a', 'r', 'l', 'i', 'e', 'r', '\n'});
-    ASSERT_EQ(QorMxfInit(logs.Path().c_str(), 12345, (work / "a/b").c_str()), VEXMEND_OK);
-    EXPECT_TRUE(test::Exists(work / "a/b"));
-    EXPECT_EQ(tempDir, Utf8ToWide(work / "a/b"));
-    ASSERT_EQ(QorMxfInit(nullptr, 0, nullptr), VEXMEND_OK);  // keeps both folders
-    EXPECT_EQ(tempDir, Utf8ToWide(work / "a/b"));
-
-    std::vector<std::string> lines = test::Lines(test::ReadText(logs / "QorVideoRepair.log"));
-    ASSERT_EQ(lines.size(), 19u);
-    EXPECT_EQ(lines[0], "earlier");
-    const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} \(\d+\) )";
-    const std::vector<std::string> expected{
-        R"(\[DEBUG\] )" + stamp + "#{20} ",
-        R"(\[INFO\] )" + stamp + "#{20} ",
-        R"(\[INFO\] )" + stamp + " ",
-        R"(\[INFO\] )" + stamp + R"(Tessaline v1\.1\.0 )",
-        R"(\[INFO\] )" + stamp + R"([A-Z][a-z]{2} [ 0-9]\d \d{4} \d{2}:\d{2}:\d{2})",
-        R"(\[INFO\] )" + stamp + " ",
-        R"(\[INFO\] )" + stamp + "#{20} ",
-        R"(\[WARNING\] )" + stamp + "#{20} ",
-        R"(\[ERROR\] )" + stamp + "#{20} "};
-    for (size_t banner = 0; banner < 2; ++banner) {
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const std::string& line = lines[1 + banner * 9 + i];
-            EXPECT_TRUE(std::regex_match(line, std::regex(expected[i]))) << line;
-        }
+    TempFolder profile, folders;
+    WriteBytes(folders / "file", {1});  // no folder can be made below it
+    const std::string made = folders / "a/b", vr = profile / "AppData/Local/Temp/VR";
+    const std::string notMade = "Temp dir is not exist.", missing = folders / "missing";
+    const std::string belowFile = folders / "file/sub";
+    const struct {
+        const char *logs, *work;
+        std::string userProfile, printed, tempDir;
+    } cases[] = {
+        {missing.c_str(), made.c_str(), profile.Path(), "", made},
+        {nullptr, nullptr, profile.Path(), "", made},
+        {"bad \xff logs", "bad \xff work", profile.Path(), notMade, vr},
+        {missing.c_str(), belowFile.c_str(), folders / "file",
+         notMade + "Temp dir is not exist, will set current dir.", ""},
+    };
+    const std::string rule = " T #################### \n";
+    const std::string banner = "[DEBUG]" + rule + "[INFO]" + rule +
+                               "[INFO] T  \n[INFO] T Tessaline v1.1.0 \n[INFO] T D\n[INFO] T  \n" +
+                               "[INFO]" + rule + "[WARNING]" + rule + "[ERROR]" + rule;
+    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
+    const std::string hostLogText = ReadText(hostLog);
+    const bool hostLogExisted = Exists(hostLog), profileSet = std::getenv("USERPROFILE");
+    const std::string savedProfile = profileSet ? std::getenv("USERPROFILE") : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const size_t logSize = ReadText(hostLog).size();
+        setenv("USERPROFILE", c.userProfile.c_str(), 1);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(QorMxfInit(c.logs, 12345, c.work), VEXMEND_OK);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed);
+        EXPECT_EQ(tempDir, Utf8ToWide(c.tempDir));
+        std::string log = ReadText(hostLog).substr(logSize);
+        log = std::regex_replace(log, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \(\d+\))"), "T");
+        EXPECT_EQ(std::regex_replace(log, std::regex(R"(\w{3} [ \d]\d \d{4} \d\d:\d\d:\d\d)"), "D"),
+                  banner);
     }
-}
-
-TEST(Init, WorkFolderFallsBackUnderUserProfile)
-{
-    TempFolder profile, logs, blocked;
-    // A work folder below a plain file cannot be made.
-    test::WriteBytes(blocked / "file", {1});
-    setenv("USERPROFILE", profile.Path().c_str(), 1);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(QorMxfInit(logs.Path().c_str(), 0, (blocked / "file/sub").c_str()), VEXMEND_OK);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Temp dir is not exist.");
-    EXPECT_EQ(tempDir, Utf8ToWide(profile.Path() + "/AppData/Local/Temp/VR"));
-    EXPECT_TRUE(test::Exists(profile / "AppData/Local/Temp/VR"));
-    EXPECT_EQ(GetUserTempFolder(), Utf8ToWide(profile.Path() + "/AppData/Local/Temp"));
-}
-
-TEST(Init, BothWorkFoldersFailingLeaveTheCurrentFolder)
-{
-    TempFolder logs, blocked;
-    test::WriteBytes(blocked / "file", {1});
-    setenv("USERPROFILE", (blocked / "file").c_str(), 1);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(QorMxfInit(logs.Path().c_str(), 0, (blocked / "file/sub").c_str()), VEXMEND_OK);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Temp dir is not exist.Temp dir is not exist, will set current dir.");
-    EXPECT_TRUE(tempDir.empty());
-}
-
-TEST(Init, MissingLogFolderIsNotCreatedAndTheHostFolderIsUsed)
-{
-    TempFolder logs, work;
-    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
-    std::remove(hostLog.c_str());
-    ASSERT_EQ(QorMxfInit((logs / "missing").c_str(), 0, work.Path().c_str()), VEXMEND_OK);
-    EXPECT_FALSE(test::Exists(logs / "missing"));
-    EXPECT_NE(test::ReadText(hostLog).find("Tessaline v1.1.0"), std::string::npos);
-    std::remove(hostLog.c_str());
-}
-
-// Malformed UTF-8 names no folder: the fallbacks apply and the log exists.
-TEST(Init, MalformedFolderTextsAreFoldersThatDoNotExist)
-{
-    TempFolder profile;
-    setenv("USERPROFILE", profile.Path().c_str(), 1);
-    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
-    std::remove(hostLog.c_str());
-    ASSERT_EQ(QorMxfInit("bad \xff logs", 0, "bad \xff work"), VEXMEND_OK);
-    EXPECT_EQ(tempDir, Utf8ToWide(profile.Path() + "/AppData/Local/Temp/VR"));
-    EXPECT_EQ(QorMxfGeneralRepair("", "o.mxf"), VEXMEND_NO_INPUT);
-    EXPECT_NE(test::ReadText(hostLog).find(") Start VideoRepairManager::GeneralRepair"),
-              std::string::npos);
-    std::remove(hostLog.c_str());
+    EXPECT_FALSE(Exists(missing));
+    profileSet ? setenv("USERPROFILE", savedProfile.c_str(), 1) : unsetenv("USERPROFILE");
+    if (hostLogExisted) WriteBytes(hostLog, {hostLogText.begin(), hostLogText.end()});
+    if (!hostLogExisted) std::remove(hostLog.c_str());
 }
 
 }  // namespace
-}  // namespace vexmend
+}  // namespace vexmend::test

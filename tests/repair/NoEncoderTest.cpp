@@ -1,7 +1,5 @@
-// Runs from a folder without ffmpeg.exe beside the executable. A test may put
-// a stand-in there for one scope; the tests of this program never overlap.
-#include <filesystem>
-
+// Runs from a folder without ffmpeg.exe beside the executable; one case puts a
+// stand-in there for its call. The tests of this program never overlap.
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
@@ -9,60 +7,40 @@ namespace {
 
 class NoEncoder : public RepairTest {};
 
-// A script placed as ffmpeg.exe beside the test executable while in scope.
-struct StandInEncoder {
-    explicit StandInEncoder(const std::string& script)
-    {
-        if (script.empty()) return;
-        WriteBytes(path.string(), {script.begin(), script.end()});
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    }
-    ~StandInEncoder() { std::filesystem::remove(path, ignored); }
-    const std::filesystem::path path =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "ffmpeg.exe";
-    std::error_code ignored;
-};
-
-TEST_F(NoEncoder, GeneralRepairFailsAndLeavesOnlyAnOlderFileThatTheEncoderNeverTouched)
+TEST_F(NoEncoder, RepairsFailAndLeaveOnlyAnOlderFileThatTheEncoderNeverTouched)
 {
+    const std::string encoder = std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                                "ffmpeg.exe";
+    const std::string clip = media / "clip.mxf", output = work / "o.mxf";
     const struct {
-        std::string encoder;  // empty: missing
-        bool olderOutput;
-        std::string record;
+        std::string sample;   // empty: the general repair
+        bool older, standIn;  // an older file at the output; a stand-in that fails
+        int32_t result;
+        const char* record;
     } cases[] = {
-        {"", false, ") GeneralRepair ffmpeg not generate repairedVideo"},
-        {"", true, ") GeneralRepair Completed,general out file: "},
-        {"#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1\n", true,
-         ") [GeneralRepair] encoder exit status: 1\n"},
+        {"", false, false, VEXMEND_NO_OUTPUT, ") GeneralRepair ffmpeg not generate repairedVideo"},
+        {"", true, false, VEXMEND_NO_OUTPUT, ") GeneralRepair Completed,general out file: "},
+        {clip, true, false, VEXMEND_ADVANCE_FAILED, ") [ENCD] cmd is not exists. cmd is: "},
+        {"", true, true, VEXMEND_NO_OUTPUT, ") [GeneralRepair] encoder exit status: 1\n"},
     };
-    MakeMxf(media / "clip.mxf", MediaSpec{});
-    uint64_t before = HashFile(media / "clip.mxf");
+    const std::string standIn = "#!/bin/sh\nfor last; do :; done\necho partial >\"$last\"\nexit 1";
+    MakeMxf(clip, MediaSpec{});
+    const auto before = HashTree(media.Path());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.encoder);
-        StandInEncoder encoder(c.encoder);
-        if (c.olderOutput) WriteBytes(media / "o.mxf", {'o', 'l', 'd'});
-        EXPECT_EQ(QorMxfGeneralRepair((media / "clip.mxf").c_str(), (media / "o.mxf").c_str()),
-                  VEXMEND_NO_OUTPUT);
+        SCOPED_TRACE(c.record);
+        NextCase();
+        if (c.standIn) {
+            WriteBytes(encoder, {standIn.begin(), standIn.end()});
+            std::filesystem::permissions(encoder, std::filesystem::perms::owner_all);
+        }
+        if (c.older) WriteBytes(output, {'o', 'l', 'd'});
+        EXPECT_EQ(RunRepair(clip, c.sample, output), c.result);
+        if (c.standIn) std::remove(encoder.c_str());
         EXPECT_TRUE(Logged(c.record));
-        EXPECT_EQ(Logged("ffmpeg Repair completed."), !c.encoder.empty());
-        const bool kept = c.olderOutput && c.encoder.empty();
-        EXPECT_EQ(Exists(media / "o.mxf"), kept);
-        EXPECT_EQ(ReadText(media / "o.mxf"), kept ? "old" : "");
-        EXPECT_EQ(HashFile(media / "clip.mxf"), before);
+        EXPECT_EQ(Exists(output), c.older && !c.standIn);
+        EXPECT_EQ(ReadText(output), c.older && !c.standIn ? "old" : "");
+        EXPECT_EQ(HashTree(media.Path()), before);
     }
-}
-
-TEST_F(NoEncoder, AdvanceRepairFailsAtTheProbe)
-{
-    MakeMxf(media / "clip.mxf", MediaSpec{});
-    EXPECT_EQ(QorMxfAdvanceRepair((media / "clip.mxf").c_str(), (media / "clip.mxf").c_str(),
-                                  (media / "o.mxf").c_str()),
-              VEXMEND_ADVANCE_FAILED);
-    EXPECT_TRUE(Logged(") [ENCD] cmd is not exists. cmd is:"));
-    EXPECT_TRUE(Logged(") [AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed. -1"));
-    EXPECT_TRUE(Logged("[ERROR] "));
-    EXPECT_TRUE(Logged(") Repair Failed, return  -1") || Logged("(0) Repair Failed, return  -1"));
-    EXPECT_FALSE(Exists(media / "o.mxf"));
 }
 
 }  // namespace

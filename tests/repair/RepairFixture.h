@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <string>
 
 #include "support/TestSupport.h"
 #include "vexmend.h"
@@ -20,20 +18,13 @@ protected:
         ASSERT_EQ(QorMxfInit(logs.Path().c_str(), 0, (work / "work").c_str()), VEXMEND_OK);
     }
 
+    // Whether the log holds `text` after the start of the current table case.
     std::string Log() const { return ReadText(logs / "QorVideoRepair.log"); }
-    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
-    size_t CountLogged(const std::string& text) const
-    {
-        std::string log = Log();
-        size_t count = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++count;
-        return count;
-    }
+    bool Logged(const std::string& text) const { return Log().find(text, caseStart) != Log().npos; }
+    void NextCase() { caseStart = Log().size(); }
 
-    TempFolder logs;
-    TempFolder work;
-    TempFolder media;
+    TempFolder logs, work, media;
+    size_t caseStart = 0;
 };
 
 // The general repair when `sample` is empty, else the advance repair.
@@ -52,22 +43,6 @@ inline bool OpenInThisProcess(const std::string& path)
         if (std::filesystem::equivalent(std::filesystem::read_symlink(fd, e), path, e)) return true;
     }
     return false;
-}
-
-// Overwrites everything before the first essence element (header partition
-// and metadata) and everything from the footer partition on with zeros.
-inline void DestroyHeaderAndFooter(const std::string& path)
-{
-    std::vector<uint8_t> bytes = ReadBytes(path);
-    uint64_t essence = FirstEssenceKey(bytes);
-    std::fill(bytes.begin(), bytes.begin() + static_cast<long>(essence), 0);
-    static const uint8_t footer[14] = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01,
-                                       0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x04};
-    auto at = std::find_end(bytes.begin(), bytes.end(), footer, footer + 14);
-    if (at != bytes.end() && at - bytes.begin() > static_cast<long>(essence)) {
-        std::fill(at, bytes.end(), 0);
-    }
-    WriteBytes(path, bytes);
 }
 
 }  // namespace vexmend::test

@@ -8,11 +8,7 @@
 
 namespace vexmend::test {
 
-namespace {
-
-std::filesystem::path PathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
-
-}  // namespace
+static auto PathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
 
 std::vector<uint8_t> ReadBytes(const std::string& path)
 {
@@ -29,10 +25,8 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 
 std::string ReadText(const std::string& path)
 {
-    std::ifstream in(PathOf(path), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 bool Exists(const std::string& path)
@@ -41,24 +35,15 @@ bool Exists(const std::string& path)
     return std::filesystem::exists(PathOf(path), ignored);
 }
 
-uint64_t HashFile(const std::string& path)
-{
-    uint64_t hash = 1469598103934665603ull;
-    for (uint8_t byte : ReadBytes(path)) {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 std::map<std::string, uint64_t> HashTree(const std::string& folder)
 {
     std::map<std::string, uint64_t> hashes;
     std::error_code ignored;
     for (const auto& entry :
          std::filesystem::recursive_directory_iterator(PathOf(folder), ignored)) {
+        const std::string name = entry.path().u8string();
         if (!entry.is_symlink(ignored) && entry.is_regular_file(ignored)) {
-            hashes[entry.path().u8string()] = HashFile(entry.path().u8string());
+            hashes[name] = std::hash<std::string>{}(ReadText(name));
         }
     }
     return hashes;

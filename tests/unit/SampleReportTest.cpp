@@ -1,133 +1,60 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "support/TestSupport.h"
 
 namespace vexmend {
 namespace {
 
-using Args = std::vector<std::string>;
-
-SampleReportParser Parse(const std::vector<std::string>& lines)
+// What the parser makes of a report: frame rate, first video codec, each
+// audio stream as format/rate/channels/bytes a sample, and the encoder's
+// arguments from the first audio line by their older, plainer rules.
+std::string Parsed(const std::string& report)
 {
     SampleReportParser parser;
-    for (const std::string& line : lines) parser.Feed(line);
-    return parser;
-}
-
-// The first audio line becomes the encoder's arguments; every line counts.
-TEST(SampleReport, FirstAudioLineGivesTheArguments)
-{
-    const struct {
-        std::vector<std::string> lines;
-        Args args;
-        uint32_t count;
-    } cases[] = {
-        {{"Stream #0:1: Audio: pcm_s16le, 48000 Hz, 2 channels, s16, 1536 kb/s"},
-         {"-f", "s16le", "-ar", "48000", "-ac", "2"},
-         1},
-        {{"Audio: pcm_s24le, 48000 Hz, stereo, s32 (24 bit)", "Audio: pcm_s16le, 44100 Hz, mono"},
-         {"-f", "s24le", "-ar", "48000", "-ac", "2"},
-         2},
-        {{"Audio: pcm_s24le, 48001 Hz, mono, s32 (24 bit)", "Audio: x", "Audio: y", "Audio: z"},
-         {"-f", "s24le", "-ar", "48001", "-ac", "1"},
-         4},
-        {{"Audio: aac (LC), 48000 Hz, stereo, fltp", "Audio: pcm_s16le, 48000 Hz, mono"}, {}, 2},
-        {{"Audio: pcm_,,"}, {}, 1},
-        {{"Stream #0:0: Video: mpeg2video, 25 fps"}, {}, 0},
-    };
-    for (const auto& c : cases) {
-        SampleReportParser parser = Parse(c.lines);
-        EXPECT_EQ(parser.AudioArgs(), c.args) << c.lines[0];
-        EXPECT_EQ(parser.AudioStreamCount(), c.count) << c.lines[0];
-        EXPECT_EQ(parser.AudioLineSeen(), c.count > 0) << c.lines[0];
+    for (const std::string& line : test::Lines(report)) parser.Feed(line);
+    std::ostringstream text;
+    text << parser.FrameRate() << " " << parser.VideoCodec() << ";";
+    for (const AudioStreamDescription& s : parser.AudioStreams()) {
+        text << " " << s.sampleFormat << "/" << s.sampleRate << "/" << s.channels << "/"
+             << s.BytesPerSample() << (s.Usable() ? "" : " unusable");
     }
-}
-
-// Every audio line keeps its own description; layouts count their channels.
-TEST(SampleReport, EachAudioStreamIsDescribed)
-{
-    const struct {
-        const char* line;
-        const char* format;
-        int rate, channels, bytes;
-    } cases[] = {
-        {"Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s", "s24le", 48000, 1, 3},
-        {"Audio: pcm_s16le, 48000 Hz, 4.0, s16, 3072 kb/s", "s16le", 48000, 4, 2},
-        {"Audio: pcm_s24le, 44100 Hz, 5.1(side), s32 (24 bit)", "s24le", 44100, 6, 3},
-        {"Audio: pcm_s32le, 96000 Hz, 8 channels, s32", "s32le", 96000, 8, 4},
-        {"Audio: pcm_s16le ([1][0][0][0] / 0x0001), 32000 Hz, stereo", "s16le", 32000, 2, 2},
-        {"Audio: aac (LC), 48000 Hz, 7.1, fltp", "", 48000, 8, 0},
-        {"Audio: pcm_s24daud, 96000 Hz, 5.1", "s24daud", 96000, 6, 0},
-        {"Audio: pcm_u8, 8000 Hz, 1 channels, u8", "u8", 8000, 1, 1},
-        {"Audio: pcm_s16le, abc Hz, 1.x, 9999999 channels", "s16le", 0, 0, 2},
-    };
-    std::vector<std::string> lines;
-    for (const auto& c : cases) lines.push_back(c.line);
-    SampleReportParser parser = Parse(lines);
-    ASSERT_EQ(parser.AudioStreams().size(), std::size(cases));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const AudioStreamDescription& stream = parser.AudioStreams()[i];
-        EXPECT_EQ(stream.sampleFormat, cases[i].format) << cases[i].line;
-        EXPECT_EQ(stream.sampleRate, cases[i].rate) << cases[i].line;
-        EXPECT_EQ(stream.channels, cases[i].channels) << cases[i].line;
-        EXPECT_EQ(stream.BytesPerSample(), cases[i].bytes) << cases[i].line;
-        EXPECT_EQ(stream.Usable(),
-                  cases[i].bytes > 0 && cases[i].rate > 0 && cases[i].channels > 0);
-    }
-    EXPECT_EQ(parser.AudioStreams()[1].Arguments(),
-              (Args{"-f", "s16le", "-ar", "48000", "-ac", "4"}));
-    // The first stream's arguments and the count keep their old rules.
-    EXPECT_EQ(parser.AudioArgs(), (Args{"-f", "s24le", "-ar", "48000", "-ac", "1"}));
-    EXPECT_EQ(parser.AudioStreamCount(), std::size(cases));
+    for (const std::string& arg : parser.AudioArgs()) text << " " << arg;
+    return text.str();
 }
 
 // The "fps" figure of the last video line that gives one, else its "tbr"
-// figure, else 30; the codec of the first video line.
-TEST(SampleReport, FrameRateAndCodecRules)
+// figure, else 30; channel layouts count their channels.
+TEST(SampleReport, RatesCodecsAndAudioStreams)
 {
     const struct {
-        std::vector<std::string> lines;
-        double rate;
-        const char* codec;
+        const char* report;
+        const char* parsed;
     } cases[] = {
-        {{"Stream #0:0: Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, "
-          "25 tbr, 25 tbn"},
-         25.0,
-         "mpeg2video"},
-        {{"Video: mpeg2video, yuv420p, 1920x1080, 29.97 fps, 29.97 tbr"}, 29.97, "mpeg2video"},
-        {{"Video: mpeg2video, 1920x1080"}, 30.0, "mpeg2video"},
-        {{"Duration: 25 fps, Video: x"}, 30.0, "x"},  // no comma before fps
-        {{"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn"}, 25.0, "dvvideo"},
-        {{"Video: h264, 29.97 fps, 59.94 tbr"}, 29.97, "h264"},
-        {{"Video: h264, 50 tbr", "Video: dv, 25 fps"}, 25.0, "h264"},
-        {{"Video: a, 25 fps", "Video: b, 50 fps"}, 50.0, "a"},
-        {{"Audio: pcm_s16le, 48000 Hz, 25 fps"}, 30.0, ""},
+        {"Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, 25 tbr",
+         "25 mpeg2video;"},
+        {"Video: mpeg2video, 1920x1080", "30 mpeg2video;"},
+        {"Duration: 25 fps, Video: x", "30 x;"},  // no comma before fps
+        {"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn", "25 dvvideo;"},
+        {"Video: h264, 29.97 fps, 59.94 tbr", "29.97 h264;"},
+        {"Video: h264, 50 tbr\nVideo: dv, 25 fps", "25 h264;"},
+        {"Video: a, 25 fps\nVideo: b, 50 fps", "50 a;"},
+        {"Video: a, abc fps\nVideo: b, 1e999 fps", "30 a;"},
+        {"Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s, 25 fps\n"
+         "Audio: pcm_s16le, 48000 Hz, 4.0, s16, 3072 kb/s",
+         "30 ; s24le/48000/1/3 s16le/48000/4/2 -f s24le -ar 48000 -ac 1"},
+        {"Audio: pcm_s24le, 44100 Hz, 5.1(side), s32 (24 bit)",
+         "30 ; s24le/44100/6/3 -f s24le -ar 44100"},
+        {"Audio: pcm_s32le, 96000 Hz, 8 channels, s32",
+         "30 ; s32le/96000/8/4 -f s32le -ar 96000 -ac 8"},
+        {"Audio: pcm_s16le ([1][0][0][0] / 0x0001), 32000 Hz, stereo",
+         "30 ; s16le/32000/2/2 -f s16le([1][0][0][0]/0x0001) -ar 32000 -ac 2"},
+        {"Audio: aac (LC), 48000 Hz, 7.1, fltp\nAudio: pcm_s16le, abc Hz, 1.x, 9999999 channels",
+         "30 ; /48000/8/0 unusable s16le/0/0/2 unusable"},
     };
-    for (const auto& c : cases) {
-        SampleReportParser parser = Parse(c.lines);
-        EXPECT_DOUBLE_EQ(parser.FrameRate(), c.rate) << c.lines[0];
-        EXPECT_EQ(parser.VideoCodec(), c.codec) << c.lines[0];
-    }
-    SampleReportParser parser;
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, abc fps"),
-              SampleReportParser::LineResult::BadFrameRate);
-    EXPECT_EQ(parser.Feed("Video: mpeg2video, 1e999 fps"),
-              SampleReportParser::LineResult::BadFrameRate);
-    EXPECT_DOUBLE_EQ(parser.FrameRate(), 30.0);
-}
-
-TEST(SampleReport, SplitAndRemoveSpaces)
-{
-    EXPECT_EQ(SplitString(",a,,b,", ","), (Args{"a", "b"}));
-    EXPECT_EQ(SplitString("abc", ","), (Args{"abc"}));
-    EXPECT_TRUE(SplitString("", ",").empty());
-    EXPECT_TRUE(SplitString(",,,", ",").empty());
-    EXPECT_TRUE(SplitString("a,b", "").empty());
-    EXPECT_EQ(SplitString("a;b,c", ";,"), (Args{"a", "b", "c"}));
-    EXPECT_EQ(RemoveSpaces(" 48000 "), "48000");
-    EXPECT_EQ(RemoveSpaces(" s32 (24 bit)"), "s32(24bit)");
-    EXPECT_EQ(RemoveSpaces("   "), "");
-    EXPECT_EQ(RemoveSpaces("a\tb"), "a\tb");
+    for (const auto& c : cases) EXPECT_EQ(Parsed(c.report), c.parsed) << c.report;
 }
 
 }  // namespace
