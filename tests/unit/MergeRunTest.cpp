@@ -65,6 +65,19 @@ TEST_P(EncoderLimit, StopsOnlyAStuckEncoder)
     if (!child.empty()) kill(std::stoi(child), SIGKILL);
 }
 
+// Each audio track is an input of its own, mapped in track order and copied.
+TEST(MergeRun, ArgumentsForTwoTracks)
+{
+    const std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"}, {{"-ac", "2"}, "a2.dat"}};
+    EXPECT_EQ(MxfAdvanceRepair().MergeArguments("v.dat", tracks, "o.mxf"),
+              (std::vector<std::string>{
+                  "-y",    "-i",       "v.dat", "-f",        "s24le",  "-i",
+                  "a.dat", "-ac",      "2",     "-i",        "a2.dat", "-map",
+                  "0:v",   "-map",     "1:a",   "-map",      "2:a",    "-acodec",
+                  "copy",  "-vcodec",  "copy",  "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
+                  "-t",    "0.000000", "-f",    "mxf",       "o.mxf"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     StandIns, EncoderLimit,
     ::testing::Values(StandIn{"merge_slow_writer", false,

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/SoundElement.h"
 #include "support/TestSupport.h"
 
 namespace vexmend {
@@ -55,6 +56,21 @@ TEST(SampleReport, RatesCodecsAndAudioStreams)
          "30 ; /48000/8/0 unusable s16le/0/0/2 unusable"},
     };
     for (const auto& c : cases) EXPECT_EQ(Parsed(c.report), c.parsed) << c.report;
+}
+
+// An AES3 element: a 4-byte header, then eight 32-bit subframes a sample
+// with the audio in bits 4 to 27; channel c here holds (c + 1) * 123456h.
+TEST(SoundElement, Aes3GivesItsFirstChannelsAtTheSampleDepth)
+{
+    std::vector<uint8_t> element{0x00, 0x01, 0x00, 0x03};
+    for (uint32_t c = 0; c < 8; ++c) {
+        const uint32_t bits = (0x123456u * (c + 1) & 0xFFFFFF) << 4 | c | 0x10000000u;
+        for (int b = 0; b < 4; ++b) element.push_back(static_cast<uint8_t>(bits >> 8 * b));
+    }
+    using Bytes = std::vector<uint8_t>;
+    EXPECT_EQ(UnpackAes3(element.data(), 36, 2, 3), (Bytes{0x56, 0x34, 0x12, 0xAC, 0x68, 0x24}));
+    EXPECT_EQ(UnpackAes3(element.data(), 36, 1, 2), (Bytes{0x34, 0x12}));
+    EXPECT_TRUE(UnpackAes3(element.data(), 35, 1, 3).empty());
 }
 
 }  // namespace
