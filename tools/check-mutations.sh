@@ -11,7 +11,7 @@
 # The fault table below has one fault a line, its fields separated by " @@ ":
 #   name @@ file @@ exact text @@ replacement @@ test binary @@ gtest filter
 # The exact text must occur exactly once in the file; it is replaced as it is
-# (no patterns). Keep each filter to the tests that must catch the fault, so
+# (no patterns; "\n" stands for a line break). Keep each filter to the tests that must catch the fault, so
 # that a round stays short.
 set -u
 cd "$(dirname "$0")/.."
@@ -48,6 +48,19 @@ log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' '
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
 log: records not under the lock @@ code/src/LogSink.cpp @@ std::lock_guard<std::mutex> guard(lock); @@ (void)0; @@ vexmend_unit_tests @@ LogSink.*
+audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ entry.trackNumber != trackNumber || @@ false || @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
+audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
+audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
+audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
+merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(audio.size() + 1 - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
+merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ StandIns/EncoderLimit.*merge_stops_writing
+probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ StandIns/EncoderLimit.*probe_slow_lines
+probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
+probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
+sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
+general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Inputs*
+advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(output, input) || @@ if (false || @@ vexmend_repair_tests @@ BothRepairs.Inputs*
+general repair: recorder-file copy left behind @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (copy.exists()) copy.remove(); @@ (void)copy; @@ vexmend_repair_tests @@ GeneralRepair.*
 EOF
 )
 
@@ -64,10 +77,11 @@ restore() {
 trap 'restore; rm -rf "$backups"' EXIT
 trap 'exit 130' INT TERM
 
-# Replaces the one occurrence of $2 in file $1 with $3; fails unless there is
-# exactly one.
+# Replaces the one occurrence of $2 in file $1 with $3 ("\n" in either stands
+# for a line break); fails unless there is exactly one.
 patch_once() {
-    perl -e 'my ($file, $old, $new) = @ARGV; local $/; open(my $in, "<", $file) or exit 4;
+    perl -e 'my ($file, $old, $new) = @ARGV; s/\\n/\n/g for $old, $new;
+             local $/; open(my $in, "<", $file) or exit 4;
              my $text = <$in>; close $in; my $count = () = $text =~ /\Q$old\E/g;
              exit 3 if $count != 1; $text =~ s/\Q$old\E/$new/;
              open(my $out, ">", $file) or exit 4; print $out $text;' "$1" "$2" "$3"
