@@ -59,7 +59,7 @@ probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
 general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Inputs*
-advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(output, input) || @@ if (false || @@ vexmend_repair_tests @@ BothRepairs.Inputs*
+advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Inputs*
 general repair: recorder-file copy left behind @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (copy.exists()) copy.remove(); @@ (void)copy; @@ vexmend_repair_tests @@ GeneralRepair.*
 EOF
 )

@@ -33,9 +33,12 @@ bool PathsAreSafe(LogSink& log, const std::wstring& damaged, const std::wstring&
             return false;
         }
     }
-    const std::string inFolder = MakeOutputPath(damaged, Utf8ToWideNoLocale(output));
+    // The file the result becomes: the output itself, or in an output folder
+    // the damaged file's name there.
+    std::string target = MakeOutputPath(damaged, Utf8ToWideNoLocale(output));
+    if (target.empty()) target = output;
     for (const std::string& input : inputs) {
-        if (SamePath(output, input) || (!inFolder.empty() && SamePath(inFolder, input))) {
+        if (SamePath(target, input)) {
             log.Write(LogLevel::Error, __LINE__,
                       "[AdvanceRepair] output would replace an input:", output);
             return false;
