@@ -1,16 +1,17 @@
 // Fuzzes the damaged-file scan. Each input is an in-memory damaged file,
-// walked by the engine's walk (WalkEssenceElements, with its run-skipping fast
-// path) twice: with a small window, look-ahead, byte limit and shrunk file
-// chosen by the input's first four bytes, and with the engine's own sizes.
-// Each walk's tables, unrecognised-byte count, limit flag and end position
-// must equal those of the reference walk written from the reader's rules.
-// The key test and the prefix search also run on exact-size heap copies, so
-// that AddressSanitizer reports any read past the bytes offered.
+// walked by the engine's walk (with its run-skipping fast path) twice: with a
+// small window, look-ahead, byte limit and shrunk file chosen by the input's
+// first four bytes, and with the engine's own sizes. Each walk's tables,
+// unrecognised-byte count, limit flag and end position must equal those of
+// the reference walk. The key test and the prefix search also run on
+// exact-size heap copies, so that AddressSanitizer reports any read past the
+// bytes offered.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
@@ -44,20 +45,18 @@ void CompareWalks(const uint8_t* file, uint64_t size, const test::WalkSettings& 
     ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
                                               {settings.lookAhead, settings.limit});
     test::WalkResult reference = test::WalkFile(file, size, settings);
-
-    size_t next[2] = {0, 0};
-    for (const test::ReferenceElement& element : reference.elements) {
-        const std::vector<EssenceSample>& table = tables[element.kind];
-        Expect(element.kind == 0 ? "video elements" : "audio elements",
-               std::min(table.size(), next[element.kind] + 1), next[element.kind] + 1);
-        const EssenceSample& sample = table[next[element.kind]++];
-        Expect("element offset", sample.offset, element.offset);
-        Expect("element size", sample.size, element.size);
-        Expect("element kind", static_cast<uint64_t>(sample.kind), element.kind);
-        Expect("element found", sample.found, 1);
+    // Table by table: offset, size, and kind (plus 2 for a record not marked found).
+    std::vector<std::tuple<uint64_t, uint64_t, uint64_t>> engine, expected;
+    for (int kind : {0, 1}) {
+        for (const EssenceSample& s : tables[kind])
+            engine.emplace_back(s.offset, s.size, static_cast<int>(s.kind) + 2 * (s.found != 1));
+        for (const test::ReferenceElement& e : reference.elements)
+            if (e.kind == kind) expected.emplace_back(e.offset, e.size, e.kind);
     }
-    Expect("video elements", tables[0].size(), next[0]);
-    Expect("audio elements", tables[1].size(), next[1]);
+    const auto first = std::mismatch(engine.begin(), engine.end(), expected.begin(),
+                                     expected.end());
+    Expect("element number", first.first - engine.begin(), engine.size());
+    Expect("element count", engine.size(), expected.size());
     Expect("unrecognised bytes", walk.unrecognised, reference.unrecognised);
     Expect("byte limit reached", walk.limitReached, reference.limitReached);
     Expect("end position", reader.Position(), reference.end);
@@ -88,10 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint64_t count = std::min<uint64_t>(fileSize - p, 32) - (data[4 + p] & 1);
         std::unique_ptr<uint8_t[]> copy(new uint8_t[std::max<uint64_t>(count, 1)]);
         std::memcpy(copy.get(), file.get() + p, count);
-        EssenceSample sample = MatchEssenceKey(copy.get(), count);
-        test::ReferenceHeader header = test::MatchReferenceHeader(copy.get(), count);
+        const EssenceSample sample = MatchEssenceKey(copy.get(), count);
+        const test::ReferenceElement header = test::MatchReferenceHeader(copy.get(), count);
         Expect("key size", sample.size, header.size);
-        Expect("key header", sample.offset, header.length);
+        Expect("key header", sample.offset, header.offset);
         Expect("key found", sample.found, header.size != 0);
         if (header.size != 0) Expect("key kind", static_cast<uint64_t>(sample.kind), header.kind);
     }
