@@ -1,22 +1,16 @@
-// Fuzzes the damaged-file scan. Each input is an in-memory damaged file,
-// walked by the engine's walk (with its run-skipping fast path) twice: with a
-// small window, look-ahead, byte limit and shrunk file chosen by the input's
-// first four bytes, and with the engine's own sizes. Each walk's tables,
-// unrecognised-byte count, limit flag and end position must equal those of
-// the reference walk. The key test and the prefix search also run on
-// exact-size heap copies, so that AddressSanitizer reports any read past the
-// bytes offered.
+// Fuzzes the damaged-file scan: the engine's walk over each input must find
+// what the reference walk finds, with a window, look-ahead, byte limit and
+// shrunk file chosen by the input's first four bytes and with the engine's own
+// sizes. The key test and the prefix search run on exact-size heap copies, so
+// that AddressSanitizer reports any read past the bytes offered.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
-#include "StreamBuffer.h"
 #include "support/ReferenceWalk.h"
 
 using namespace vexmend;
@@ -34,32 +28,15 @@ void Expect(const char* what, uint64_t engine, uint64_t reference)
 
 void CompareWalks(const uint8_t* file, uint64_t size, const test::WalkSettings& settings)
 {
-    const uint64_t readable = std::min(size, settings.readable);
-    auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
-        const uint64_t n = offset < readable ? std::min(count, readable - offset) : 0;
-        if (n != 0) std::memcpy(to, file + offset, n);
-        return static_cast<int32_t>(n);
-    };
-    StreamBuffer reader(settings.capacity, 0, source, size);
-    std::vector<EssenceSample> tables[2];
-    ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
-                                              {settings.lookAhead, settings.limit});
-    test::WalkResult reference = test::WalkFile(file, size, settings);
-    // Table by table: offset, size, and kind (plus 2 for a record not marked found).
-    std::vector<std::tuple<uint64_t, uint64_t, uint64_t>> engine, expected;
-    for (int kind : {0, 1}) {
-        for (const EssenceSample& s : tables[kind])
-            engine.emplace_back(s.offset, s.size, static_cast<int>(s.kind) + 2 * (s.found != 1));
-        for (const test::ReferenceElement& e : reference.elements)
-            if (e.kind == kind) expected.emplace_back(e.offset, e.size, e.kind);
-    }
-    const auto first = std::mismatch(engine.begin(), engine.end(), expected.begin(),
-                                     expected.end());
-    Expect("element number", first.first - engine.begin(), engine.size());
-    Expect("element count", engine.size(), expected.size());
-    Expect("unrecognised bytes", walk.unrecognised, reference.unrecognised);
-    Expect("byte limit reached", walk.limitReached, reference.limitReached);
-    Expect("end position", reader.Position(), reference.end);
+    const test::WalkOutcome engine = test::EngineWalk(file, size, settings);
+    const test::WalkOutcome reference = test::ReferenceOutcome(file, size, settings);
+    const auto first = std::mismatch(engine.elements.begin(), engine.elements.end(),
+                                     reference.elements.begin(), reference.elements.end());
+    Expect("elements up to", first.first - engine.elements.begin(), engine.elements.size());
+    Expect("element count", engine.elements.size(), reference.elements.size());
+    Expect("unrecognised bytes", std::get<0>(engine.end), std::get<0>(reference.end));
+    Expect("byte limit reached", std::get<1>(engine.end), std::get<1>(reference.end));
+    Expect("end position", std::get<2>(engine.end), std::get<2>(reference.end));
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "MxfAdvanceRepair/ScanWalk.h"
+#include "StreamBuffer.h"
+
 namespace vexmend::test {
 
 ReferenceElement MatchReferenceHeader(const uint8_t* bytes, uint64_t count)
@@ -67,6 +70,37 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
     }
     result.end = position;
     return result;
+}
+
+WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings)
+{
+    const uint64_t end = std::min(size, settings.readable);
+    auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
+        const uint64_t n = offset < end ? std::min(count, end - offset) : 0;
+        if (n != 0) std::memcpy(to, file + offset, n);
+        return static_cast<int32_t>(n);
+    };
+    StreamBuffer reader(settings.capacity, 0, source, size);
+    std::vector<EssenceSample> tables[2];
+    const ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
+                                                    {settings.lookAhead, settings.limit});
+    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, reader.Position()}};
+    for (const std::vector<EssenceSample>& table : tables) {
+        for (const EssenceSample& s : table)
+            outcome.elements.emplace_back(s.offset, s.size, int(s.kind) + 2 * (s.found != 1));
+    }
+    return outcome;
+}
+
+WalkOutcome ReferenceOutcome(const uint8_t* file, uint64_t size, const WalkSettings& settings)
+{
+    const WalkResult walk = WalkFile(file, size, settings);
+    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, walk.end}};
+    for (int kind : {0, 1}) {
+        for (const ReferenceElement& e : walk.elements)
+            if (e.kind == kind) outcome.elements.emplace_back(e.offset, e.size, e.kind);
+    }
+    return outcome;
 }
 
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 namespace vexmend::test {
@@ -35,6 +36,17 @@ struct WalkResult {
 };
 
 WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings = {});
+
+// What a walk found: offset, size and kind of each element, table by table
+// (video, then audio; kind + 2 for a record not marked found), then the
+// unrecognised bytes, whether they reached the limit, and the end position.
+struct WalkOutcome {
+    std::vector<std::tuple<uint64_t, uint64_t, int>> elements;
+    std::tuple<uint64_t, bool, uint64_t> end;
+};
+// The engine's walk over a file in memory, and the reference walk's outcome.
+WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings);
+WalkOutcome ReferenceOutcome(const uint8_t* file, uint64_t size, const WalkSettings& settings);
 
 // The walk with the engine's window over a whole file.
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file);

@@ -8,8 +8,6 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
-#include "StreamBuffer.h"
 #include "TextConvert.h"
 #include "support/TestSupport.h"
 
@@ -60,33 +58,16 @@ struct Maker {
     }
 };
 
-// The engine's walk over `file` in memory, checked against the reference
-// walk; returns the engine's elements in file order.
+// The engine's walk checked against the reference walk; returns the
+// engine's elements in file order.
 Found ExpectReferenceWalk(const Bytes& file, const WalkSettings& settings)
 {
-    const uint64_t end = std::min<uint64_t>(file.size(), settings.readable);
-    auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
-        const uint64_t n = offset < end ? std::min(count, end - offset) : 0;
-        std::copy_n(file.data() + offset, n, to);
-        return int32_t(n);
-    };
-    StreamBuffer reader(settings.capacity, 0, source, file.size());
-    std::vector<EssenceSample> tables[2];
-    ScanWalkResult walk = WalkEssenceElements(reader, file.size(), tables[0], tables[1],
-                                              {settings.lookAhead, settings.limit});
-    WalkResult reference = WalkFile(file.data(), file.size(), settings);
-    Found engine, expected;  // a record not marked found shows as kind 2 or 3
-    for (int kind : {0, 1}) {
-        for (const EssenceSample& s : tables[kind])
-            engine.emplace_back(s.offset, s.size, int(s.kind) + 2 * (s.found != 1));
-        for (const ReferenceElement& e : reference.elements)
-            if (e.kind == kind) expected.emplace_back(e.offset, e.size, e.kind);
-    }
-    EXPECT_EQ(engine, expected);
-    EXPECT_EQ(std::make_tuple(walk.unrecognised, walk.limitReached, reader.Position()),
-              std::make_tuple(reference.unrecognised, reference.limitReached, reference.end));
-    std::sort(engine.begin(), engine.end());
-    return engine;
+    WalkOutcome engine = EngineWalk(file.data(), file.size(), settings);
+    const WalkOutcome reference = ReferenceOutcome(file.data(), file.size(), settings);
+    EXPECT_EQ(engine.elements, reference.elements);
+    EXPECT_EQ(engine.end, reference.end);
+    std::sort(engine.elements.begin(), engine.elements.end());
+    return engine.elements;
 }
 
 class ScanWalk : public testing::TestWithParam<WalkSettings> {};
