@@ -17,8 +17,7 @@ struct ReferenceElement {
     uint64_t key;
 };
 
-// The element whose key starts at `bytes`, read from at most `count` bytes:
-// offset is the header's length, size 0 when no element starts there.
+// The element at `bytes` (at most `count` of them): offset is its header's length, size 0 if none.
 ReferenceElement MatchReferenceHeader(const uint8_t* bytes, uint64_t count);
 
 struct WalkSettings {
@@ -37,9 +36,8 @@ struct WalkResult {
 
 WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings = {});
 
-// What a walk found: offset, size and kind of each element, table by table
-// (video, then audio; kind + 2 for a record not marked found), then the
-// unrecognised bytes, whether they reached the limit, and the end position.
+// What a walk found: each element's offset, size and kind table by table (kind
+// + 2 if not marked found); unrecognised bytes, limit reached, end position.
 struct WalkOutcome {
     std::vector<std::tuple<uint64_t, uint64_t, int>> elements;
     std::tuple<uint64_t, bool, uint64_t> end;

@@ -18,6 +18,7 @@ using namespace test;
 using Bytes = std::vector<uint8_t>;
 using Found = std::vector<std::tuple<uint64_t, uint64_t, int>>;  // offset, size, kind
 constexpr uint64_t kMiB = 0x100000;
+const Bytes kNoBytes;
 const uint8_t kVideoHeader[17] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D,
                                   0x01, 0x03, 0x01, 0x15, 0x01, 0x01, 0x01, 0x01};
 
@@ -28,8 +29,9 @@ struct Maker {
 
     Maker& Key(uint8_t type, const Bytes& length)
     {
-        Append(Bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12)).Append({type, 1, 1, 1});
-        return Append(length);
+        return Append(Bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12))
+            .Append({type, 1, 1, 1})
+            .Append(length);
     }
     // Values repeat a video element's header, which the walk must jump over unseen.
     Maker& Element(uint8_t type, uint64_t size)
@@ -41,11 +43,7 @@ struct Maker {
         return *this;
     }
     Maker& Zeros(uint64_t n) { return Append(Bytes(n)); }
-    Maker& Append(const Bytes& bytes)
-    {
-        file.insert(file.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
+    Maker& Append(const Bytes& b) { return file.insert(file.end(), b.begin(), b.end()), *this; }
     // Element headers cut short or ended by another byte.
     Maker& Noise(uint64_t n)
     {
@@ -221,8 +219,7 @@ TEST(Scan, NeedsFiveVideoFramesAndReportsTheFirstNineAndLastTen)
 
 TEST(Scan, EmptyOrMissingFile)
 {
-    const Bytes empty;
-    EXPECT_EQ(Scan(&empty).log.back(), "[INFO] [MXF] video frame is less than 5. -1");
+    EXPECT_EQ(Scan(&kNoBytes).log.back(), "[INFO] [MXF] video frame is less than 5. -1");
     const std::vector<std::string> missing = {
         "[DEBUG] Start  MxfAdvanceRepair::SetVideoPath",
         "[INFO] [Sprt] The file does not exist or is not accessible for other reasons,file is: "
