@@ -1,10 +1,7 @@
-// Fuzzes the damaged-file scan. Each input is an in-memory damaged file,
-// walked by the engine's walk (WalkEssenceElements, with its run-skipping fast
-// path) twice: with a small window, look-ahead, byte limit and shrunk file
-// chosen by the input's first four bytes, and with the engine's own sizes.
-// Each walk's tables, unrecognised-byte count, limit flag and end position
-// must equal those of the reference walk written from the reader's rules.
-// The key test and the prefix search also run on exact-size heap copies, so
+// Fuzzes the damaged-file scan: the engine's walk over each input must find
+// what the reference walk finds, with a window, look-ahead, byte limit and
+// shrunk file chosen by the input's first four bytes and with the engine's own
+// sizes. The key test and the prefix search run on exact-size heap copies, so
 // that AddressSanitizer reports any read past the bytes offered.
 #include <algorithm>
 #include <cstdio>
@@ -14,8 +11,6 @@
 #include <vector>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
-#include "StreamBuffer.h"
 #include "support/ReferenceWalk.h"
 
 using namespace vexmend;
@@ -33,34 +28,15 @@ void Expect(const char* what, uint64_t engine, uint64_t reference)
 
 void CompareWalks(const uint8_t* file, uint64_t size, const test::WalkSettings& settings)
 {
-    const uint64_t readable = std::min(size, settings.readable);
-    auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
-        const uint64_t n = offset < readable ? std::min(count, readable - offset) : 0;
-        if (n != 0) std::memcpy(to, file + offset, n);
-        return static_cast<int32_t>(n);
-    };
-    StreamBuffer reader(settings.capacity, 0, source, size);
-    std::vector<EssenceSample> tables[2];
-    ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
-                                              {settings.lookAhead, settings.limit});
-    test::WalkResult reference = test::WalkFile(file, size, settings);
-
-    size_t next[2] = {0, 0};
-    for (const test::ReferenceElement& element : reference.elements) {
-        const std::vector<EssenceSample>& table = tables[element.kind];
-        Expect(element.kind == 0 ? "video elements" : "audio elements",
-               std::min(table.size(), next[element.kind] + 1), next[element.kind] + 1);
-        const EssenceSample& sample = table[next[element.kind]++];
-        Expect("element offset", sample.offset, element.offset);
-        Expect("element size", sample.size, element.size);
-        Expect("element kind", static_cast<uint64_t>(sample.kind), element.kind);
-        Expect("element found", sample.found, 1);
-    }
-    Expect("video elements", tables[0].size(), next[0]);
-    Expect("audio elements", tables[1].size(), next[1]);
-    Expect("unrecognised bytes", walk.unrecognised, reference.unrecognised);
-    Expect("byte limit reached", walk.limitReached, reference.limitReached);
-    Expect("end position", reader.Position(), reference.end);
+    const test::WalkOutcome engine = test::EngineWalk(file, size, settings);
+    const test::WalkOutcome reference = test::ReferenceOutcome(file, size, settings);
+    const auto first = std::mismatch(engine.elements.begin(), engine.elements.end(),
+                                     reference.elements.begin(), reference.elements.end());
+    Expect("elements up to", first.first - engine.elements.begin(), engine.elements.size());
+    Expect("element count", engine.elements.size(), reference.elements.size());
+    Expect("unrecognised bytes", std::get<0>(engine.end), std::get<0>(reference.end));
+    Expect("byte limit reached", std::get<1>(engine.end), std::get<1>(reference.end));
+    Expect("end position", std::get<2>(engine.end), std::get<2>(reference.end));
 }
 
 }  // namespace
@@ -88,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint64_t count = std::min<uint64_t>(fileSize - p, 32) - (data[4 + p] & 1);
         std::unique_ptr<uint8_t[]> copy(new uint8_t[std::max<uint64_t>(count, 1)]);
         std::memcpy(copy.get(), file.get() + p, count);
-        EssenceSample sample = MatchEssenceKey(copy.get(), count);
-        test::ReferenceHeader header = test::MatchReferenceHeader(copy.get(), count);
+        const EssenceSample sample = MatchEssenceKey(copy.get(), count);
+        const test::ReferenceElement header = test::MatchReferenceHeader(copy.get(), count);
         Expect("key size", sample.size, header.size);
-        Expect("key header", sample.offset, header.length);
+        Expect("key header", sample.offset, header.offset);
         Expect("key found", sample.found, header.size != 0);
         if (header.size != 0) Expect("key kind", static_cast<uint64_t>(sample.kind), header.kind);
     }

@@ -3,23 +3,25 @@
 #include <algorithm>
 #include <cstring>
 
+#include "MxfAdvanceRepair/ScanWalk.h"
+#include "StreamBuffer.h"
+
 namespace vexmend::test {
 
-ReferenceHeader MatchReferenceHeader(const uint8_t* bytes, uint64_t count)
+ReferenceElement MatchReferenceHeader(const uint8_t* bytes, uint64_t count)
 {
     static const uint8_t prefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
                                        0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
     if (count < 17 || std::memcmp(bytes, prefix, 12) != 0) return {};
-    const uint8_t type = bytes[12];
+    const uint8_t type = bytes[12], first = bytes[16];
     const bool audio = type == 0x06 || type == 0x16;
     if (!audio && type != 0x05 && type != 0x15 && type != 0x18) return {};
-    const uint8_t first = bytes[16];
     const uint64_t following = first < 0x80 ? 0 : first & 0x7F;
     if (first >= 0x80 && (following == 0 || following > 8 || count < 17 + following)) return {};
     uint64_t size = first < 0x80 ? first : 0;
     for (uint64_t i = 0; i < following; ++i) size = size << 8 | bytes[17 + i];
     if (size == 0 || size > 0x7FFFFFFFFFFFFFFFull) return {};
-    return {17 + following, size, audio ? 1 : 0};
+    return {17 + following, size, audio ? 1 : 0, 0};
 }
 
 WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings)
@@ -29,21 +31,16 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
     const uint64_t capacity = settings.capacity;
     uint64_t position = 0, available = 0, cursor = capacity;
     bool atEnd = false;
-    auto remaining = [&]() -> uint64_t {
-        return position > size || available > size - position ? 0 : size - position - available;
-    };
     // A refill reads what follows the valid bytes into the consumed room.
     auto require = [&](uint64_t n) {
         if (available < n && cursor > 0) {
-            const uint64_t wanted = std::min(remaining(), cursor);
-            if (wanted == 0) {
-                atEnd = true;
-            } else if (!atEnd) {
-                const uint64_t from = position + available;
+            const uint64_t from = position + available, wanted = std::min(size - from, cursor);
+            if (wanted == 0) atEnd = true;
+            if (wanted != 0 && !atEnd) {
                 const uint64_t got = from < settings.readable
                                          ? std::min(wanted, settings.readable - from)
                                          : 0;
-                if (got != wanted) atEnd = true;
+                atEnd = got != wanted;
                 available += got;
             }
             cursor = 0;
@@ -52,48 +49,63 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
     };
     auto skip = [&](uint64_t n) {
         position += n;
-        if (n > capacity || cursor + n > capacity) {
-            cursor = capacity;
-            available = 0;
-        } else {
-            cursor += n;
-            available = n > available ? 0 : available - n;
-        }
+        const bool past = n > capacity || cursor + n > capacity;
+        cursor = past ? capacity : cursor + n;
+        available = past || n > available ? 0 : available - n;
     };
-
     WalkResult result;
-    while (position < size) {
-        if (!require(std::min(remaining(), settings.lookAhead))) break;
-        // The element test asks for its look-ahead again and sees the
-        // window's valid bytes.
-        ReferenceHeader header;
-        if (require(std::min(remaining(), settings.lookAhead))) {
-            header = MatchReferenceHeader(file + position, available);
-        }
+    // At each position the walk and then the element test ask for the
+    // look-ahead; the element test sees the window's valid bytes.
+    while (position < size && require(std::min(size - position - available, settings.lookAhead))) {
+        const ReferenceElement header = MatchReferenceHeader(file + position, available);
         if (header.size != 0) {
             result.elements.push_back(
-                {position + header.length, header.size, header.kind, position});
-            skip(header.length);
+                {position + header.offset, header.size, header.kind, position});
+            skip(header.offset);
             skip(header.size);
-        } else {
-            ++result.unrecognised;
-            skip(1);
-            if (result.unrecognised > settings.limit) {
-                result.limitReached = true;
-                break;
-            }
+        } else if (skip(1); ++result.unrecognised > settings.limit) {
+            result.limitReached = true;
+            break;
         }
     }
     result.end = position;
     return result;
 }
 
-std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file,
-                                            uint64_t* unrecognised)
+WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings)
 {
-    WalkResult walk = WalkFile(file.data(), file.size());
-    if (unrecognised != nullptr) *unrecognised = walk.unrecognised;
-    return walk.elements;
+    const uint64_t end = std::min(size, settings.readable);
+    auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
+        const uint64_t n = offset < end ? std::min(count, end - offset) : 0;
+        if (n != 0) std::memcpy(to, file + offset, n);
+        return static_cast<int32_t>(n);
+    };
+    StreamBuffer reader(settings.capacity, 0, source, size);
+    std::vector<EssenceSample> tables[2];
+    const ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
+                                                    {settings.lookAhead, settings.limit});
+    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, reader.Position()}};
+    for (const std::vector<EssenceSample>& table : tables) {
+        for (const EssenceSample& s : table)
+            outcome.elements.emplace_back(s.offset, s.size, int(s.kind) + 2 * (s.found != 1));
+    }
+    return outcome;
+}
+
+WalkOutcome ReferenceOutcome(const uint8_t* file, uint64_t size, const WalkSettings& settings)
+{
+    const WalkResult walk = WalkFile(file, size, settings);
+    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, walk.end}};
+    for (int kind : {0, 1}) {
+        for (const ReferenceElement& e : walk.elements)
+            if (e.kind == kind) outcome.elements.emplace_back(e.offset, e.size, e.kind);
+    }
+    return outcome;
+}
+
+std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file)
+{
+    return WalkFile(file.data(), file.size()).elements;
 }
 
 uint64_t FirstEssenceKey(const std::vector<uint8_t>& file)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
@@ -11,17 +13,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A key with the essence element prefix and `type`, then the length bytes.
-Bytes Key(uint8_t type, const Bytes& length)
-{
-    Bytes bytes = {type, 0x01, 0x01, 0x01};
-    bytes.insert(bytes.begin(), kEssenceKeyPrefix, kEssenceKeyPrefix + 12);
-    bytes.insert(bytes.end(), length.begin(), length.end());
-    return bytes;
-}
-
-// MatchEssenceKey on an exact-size heap copy, so that a sanitizer sees any
-// read past the bytes offered.
+// MatchEssenceKey on an exact-size heap copy of a key with the essence
+// element prefix, so that a sanitizer sees any read past the bytes offered.
 EssenceSample Match(const Bytes& bytes)
 {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size()]);
@@ -29,18 +22,16 @@ EssenceSample Match(const Bytes& bytes)
     return MatchEssenceKey(copy.get(), bytes.size());
 }
 
-struct KeyCase {
-    uint8_t type;
-    Bytes length;
-    uint64_t size, header;  // size 0: not found
-    EssenceKind kind;
-};
-
 TEST(EssenceElement, MatchesKeyAndLength)
 {
     const EssenceKind V = EssenceKind::Video, A = EssenceKind::Audio;
-    // clang-format off
-    const KeyCase cases[] = {
+    const struct {
+        uint8_t type;
+        Bytes length;
+        uint64_t size, header;  // size 0: not found
+        EssenceKind kind;
+    } cases[] = {
+        // clang-format off
         {0x15, {}, 0, 0, V},  // a key without a length byte
         {0x15, {0x83, 0x00, 0x10, 0x00}, 4096, 20, V}, {0x16, {0x0A}, 10, 17, A},
         {0x05, {0x7F}, 127, 17, V}, {0x18, {0x01}, 1, 17, V}, {0x06, {0x81, 0x80}, 128, 18, A},
@@ -52,26 +43,26 @@ TEST(EssenceElement, MatchesKeyAndLength)
         {0x15, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, 0, 0, V},
         {0x15, {0x88, 255, 255, 255, 255, 255, 255, 255, 255}, 0, 0, V},
         {0x15, {0x84, 0x00, 0x10}, 0, 0, V},  // cut off by the end of the bytes offered
+        // clang-format on
     };
-    // clang-format on
-    for (const KeyCase& c : cases) {
-        const Bytes bytes = Key(c.type, c.length);
+    for (const auto& c : cases) {
+        Bytes bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12);
+        bytes.insert(bytes.end(), {c.type, 0x01, 0x01, 0x01});
+        bytes.insert(bytes.end(), c.length.begin(), c.length.end());
         SCOPED_TRACE(testing::PrintToString(bytes));
-        EssenceSample sample = Match(bytes);
-        EXPECT_EQ(sample.found, c.size != 0);
-        EXPECT_EQ(sample.size, c.size);
-        EXPECT_EQ(sample.offset, c.header);
-        EXPECT_EQ(sample.kind, c.kind);
-        if (c.size != 0) {
-            BerLength length = DecodeBerLength(bytes.data() + 16, bytes.size() - 16);
-            EXPECT_EQ(length.value, c.size);
-            EXPECT_EQ(16u + length.fieldSize, c.header);
+        const EssenceSample sample = Match(bytes);
+        EXPECT_EQ(std::make_tuple(sample.found, sample.size, sample.offset, sample.kind),
+                  std::make_tuple(uint8_t(c.size != 0), c.size, c.header, c.kind));
+        if (c.size == 0) continue;
+        const BerLength length = DecodeBerLength(bytes.data() + 16, bytes.size() - 16);
+        EXPECT_EQ(std::make_pair(length.value, uint64_t{16} + length.fieldSize),
+                  std::make_pair(c.size, c.header));
+        // Any other prefix byte, the version byte among them: no key.
+        for (size_t i = 0; i < 12; ++i) {
+            Bytes other = bytes;
+            other[i] = i == 7 ? 0x02 : other[i] ^ 0x40;
+            EXPECT_FALSE(Match(other).found) << i;
         }
-    }
-    for (size_t i = 0; i < 12; ++i) {  // any other prefix byte, the version byte among them
-        Bytes bytes = Key(0x15, {0x10});
-        bytes[i] = i == 7 ? 0x02 : bytes[i] ^ 0x40;
-        EXPECT_EQ(Match(bytes).found, 0) << i;
     }
     EXPECT_EQ(DecodeBerLength(nullptr, 0).value, 0u);
 }

@@ -8,8 +8,6 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
-#include "StreamBuffer.h"
 #include "TextConvert.h"
 #include "support/TestSupport.h"
 
@@ -20,7 +18,7 @@ using namespace test;
 using Bytes = std::vector<uint8_t>;
 using Found = std::vector<std::tuple<uint64_t, uint64_t, int>>;  // offset, size, kind
 constexpr uint64_t kMiB = 0x100000;
-constexpr uint64_t kNoLimit = 0x80000000;
+const Bytes kNoBytes;
 const uint8_t kVideoHeader[17] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D,
                                   0x01, 0x03, 0x01, 0x15, 0x01, 0x01, 0x01, 0x01};
 
@@ -31,8 +29,9 @@ struct Maker {
 
     Maker& Key(uint8_t type, const Bytes& length)
     {
-        Append(Bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12)).Append({type, 1, 1, 1});
-        return Append(length);
+        return Append(Bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12))
+            .Append({type, 1, 1, 1})
+            .Append(length);
     }
     // Values repeat a video element's header, which the walk must jump over unseen.
     Maker& Element(uint8_t type, uint64_t size)
@@ -44,12 +43,8 @@ struct Maker {
         return *this;
     }
     Maker& Zeros(uint64_t n) { return Append(Bytes(n)); }
-    Maker& Append(const Bytes& bytes)
-    {
-        file.insert(file.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
-    // Near misses: element headers cut short or ended by another byte.
+    Maker& Append(const Bytes& b) { return file.insert(file.end(), b.begin(), b.end()), *this; }
+    // Element headers cut short or ended by another byte.
     Maker& Noise(uint64_t n)
     {
         const uint8_t odd[] = {0x00, 0x02, 0x05, 0x06, 0x16, 0x7F, 0x80, 0x83, 0x88, 0x89, 0xFF};
@@ -61,44 +56,16 @@ struct Maker {
     }
 };
 
-WalkSettings Small(uint64_t capacity, uint64_t lookAhead, uint64_t limit = kNoLimit,
-                   uint64_t readable = UINT64_MAX)
-{
-    return {capacity, lookAhead, limit, readable};
-}
-
-// The engine's walk over `file` in memory, checked against the reference
-// walk; returns the engine's elements in file order.
+// The engine's walk checked against the reference walk; returns the
+// engine's elements in file order.
 Found ExpectReferenceWalk(const Bytes& file, const WalkSettings& settings)
 {
-    StreamBuffer reader(
-        settings.capacity, 0,
-        [&](uint64_t offset, uint8_t* to, uint64_t count) {
-            const uint64_t end = std::min<uint64_t>(file.size(), settings.readable);
-            const uint64_t n = offset < end ? std::min(count, end - offset) : 0;
-            std::copy_n(file.data() + offset, n, to);
-            return int32_t(n);
-        },
-        file.size());
-    std::vector<EssenceSample> tables[2];
-    ScanWalkResult walk = WalkEssenceElements(reader, file.size(), tables[0], tables[1],
-                                              {settings.lookAhead, settings.limit});
-    WalkResult reference = WalkFile(file.data(), file.size(), settings);
-    Found engine[2], expected[2];  // a record not marked found shows as kind 2 or 3
-    for (int kind : {0, 1}) {
-        for (const EssenceSample& s : tables[kind])
-            engine[kind].emplace_back(s.offset, s.size, int(s.kind) + 2 * (s.found != 1));
-    }
-    for (const ReferenceElement& e : reference.elements)
-        expected[e.kind].emplace_back(e.offset, e.size, e.kind);
-    EXPECT_EQ(engine[0], expected[0]);
-    EXPECT_EQ(engine[1], expected[1]);
-    EXPECT_EQ(walk.unrecognised, reference.unrecognised);
-    EXPECT_EQ(walk.limitReached, reference.limitReached);
-    EXPECT_EQ(reader.Position(), reference.end);
-    engine[0].insert(engine[0].end(), engine[1].begin(), engine[1].end());
-    std::sort(engine[0].begin(), engine[0].end());
-    return engine[0];
+    WalkOutcome engine = EngineWalk(file.data(), file.size(), settings);
+    const WalkOutcome reference = ReferenceOutcome(file.data(), file.size(), settings);
+    EXPECT_EQ(engine.elements, reference.elements);
+    EXPECT_EQ(engine.end, reference.end);
+    std::sort(engine.elements.begin(), engine.elements.end());
+    return engine.elements;
 }
 
 class ScanWalk : public testing::TestWithParam<WalkSettings> {};
@@ -113,9 +80,9 @@ TEST_P(ScanWalk, MatchesTheReferenceWalkOnDamagedFiles)
             maker.Element(maker.random() % 2 ? 0x15 : 0x16,
                           maker.random() % 3 ? maker.random() % 200 : maker.random() % 5000);
         }
-        // Then a value that empties the window, so that the next one starts
-        // after it, and an element at the 40 places before that window's
-        // end, with the file's end at 30 places after it.
+        // With a small window: a value that empties it, then an element at
+        // the 40 places before the next window's end, the file ending at 30
+        // places after the element.
         const uint64_t capacity = GetParam().capacity, base = capacity < kMiB ? capacity - 40 : 0;
         if (base != 0) maker.Element(0x15, capacity);
         for (uint64_t pad = base; pad < base + (base != 0 ? 40 : 1); ++pad) {
@@ -129,17 +96,10 @@ TEST_P(ScanWalk, MatchesTheReferenceWalkOnDamagedFiles)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, ScanWalk,
-                         testing::Values(Small(64, 25), Small(64, 64), Small(100, 17),
-                                         Small(333, 40), Small(4096, 1000), Small(256, 30, 700),
-                                         Small(200, 17, 5), WalkSettings()));
-
-struct WalkCase {
-    const char* name;
-    Bytes file;
-    WalkSettings settings;
-    Found expected;
-};
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ScanWalk,
+    testing::ValuesIn(std::vector<WalkSettings>{
+        {64, 25}, {64, 64}, {100, 17}, {333, 40}, {4096, 1000}, {256, 30, 700}, {200, 17, 5}, {}}));
 
 TEST(ScanWalk, FindsWhatTheReaderShowsIt)
 {
@@ -149,30 +109,34 @@ TEST(ScanWalk, FindsWhatTheReaderShowsIt)
     const Bytes two = Maker().Element(0x15, 10).Zeros(100).Element(0x15, 10).file;
     Bytes fill = Maker().Key(0x01, {0x83, 0, 0x03, 0xE8}).file;  // 06 0E 2B 34 01 01 ...
     fill[5] = 0x01;
-    // clang-format off
-    const WalkCase cases[] = {
+    const struct {
+        const char* name;
+        Bytes file;
+        WalkSettings settings;
+        Found expected;
+    } cases[] = {
+        // clang-format off
         {"back to back", Maker().Element(0x15, 100).Element(0x15, 5000).Element(0x16, 1)
-                             .Element(0x15, 127).Element(0x15, 128).file, Small(64, 25),
+                             .Element(0x15, 127).Element(0x15, 128).file, {64, 25},
          {{17, 100, 0}, {138, 5000, 0}, {5155, 1, 1}, {5173, 127, 0}, {5321, 128, 0}}},
-        {"fill item", Maker{fill}.Zeros(1000).Element(0x15, 10).file, Small(64, 25), {{1037, 10, 0}}},
+        {"fill item", Maker{fill}.Zeros(1000).Element(0x15, 10).file, {64, 25}, {{1037, 10, 0}}},
         // The window holds [0, 64) of 74 bytes; the last 10 come with a refill
         // once fewer than 10 valid bytes are left.
-        {"header cut by the window", at(50), Small(64, 25), {}},
-        {"header in the window", at(47), Small(64, 25), {{64, 1, 0}}},
-        {"first position after a refill", at(55), Small(64, 25), {{72, 1, 0}}},
-        {"whole file in the window", at(50), Small(128, 25), {{67, 1, 0}}},
+        {"header cut by the window", at(50), {64, 25}, {}},
+        {"header in the window", at(47), {64, 25}, {{64, 1, 0}}},
+        {"first position after a refill", at(55), {64, 25}, {{72, 1, 0}}},
+        {"whole file in the window", at(50), {128, 25}, {{67, 1, 0}}},
         {"past the end", Maker().Element(0x15, 10).Key(0x15, {0x83, 1, 0, 0}).Zeros(100).file,
-         Small(64, 25), {{17, 10, 0}, {47, 0x10000, 0}}},
+         {64, 25}, {{17, 10, 0}, {47, 0x10000, 0}}},
         {"largest length", Maker().Key(0x16, {0x88, 0x7F, 255, 255, 255, 255, 255, 255, 255}).file,
-         Small(64, 25), {{25, 0x7FFFFFFFFFFFFFFF, 1}}},
-        {"length too large", Maker().Key(0x16, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}).file,
-         Small(64, 25), {}},
-        {"limit not passed", two, Small(64, 25, 100), {{17, 10, 0}, {144, 10, 0}}},
-        {"limit passed", two, Small(64, 25, 99), {{17, 10, 0}}},
-        {"file shrank", two, Small(64, 25, kNoLimit, 60), {{17, 10, 0}}},
+         {64, 25}, {{25, 0x7FFFFFFFFFFFFFFF, 1}}},
+        {"length too large", Maker().Key(0x16, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}).file, {64, 25}, {}},
+        {"limit not passed", two, {64, 25, 100}, {{17, 10, 0}, {144, 10, 0}}},
+        {"limit passed", two, {64, 25, 99}, {{17, 10, 0}}},
+        {"file shrank", two, {64, 25, 0x80000000, 60}, {{17, 10, 0}}},
+        // clang-format on
     };
-    // clang-format on
-    for (const WalkCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ExpectReferenceWalk(c.file, c.settings), c.expected);
     }
@@ -213,30 +177,29 @@ TEST(Scan, NeedsFiveVideoFramesAndReportsTheFirstNineAndLastTen)
     for (uint64_t frames : {0, 4, 5, 20}) {
         Maker maker;
         Found tables[2];
-        auto add = [&](int kind, uint64_t size) {
-            maker.Element(kind == 0 ? 0x15 : 0x16, size);
-            tables[kind].emplace_back(maker.file.size() - size, size, kind);
-        };
         for (uint64_t i = 0; i < 21; ++i) {
-            if (i < frames) add(0, 200 + i);
-            add(1, 0x80);
+            for (int kind = i < frames ? 0 : 1; kind < 2; ++kind) {
+                const uint64_t size = kind == 0 ? 200 + i : 0x80;
+                maker.Element(0x15 + kind, size);
+                tables[kind].emplace_back(maker.file.size() - size, size, kind);
+            }
             maker.Zeros(i);
         }
         std::vector<std::string> expected = {"[DEBUG] Start  MxfAdvanceRepair::Repair"};
         char text[200];
         uint64_t totals[2] = {0, 0};
-        for (const char* kind : {"Video", "Audio"}) {
-            const Found& table = tables[*kind == 'A'];
-            expected.push_back(std::string("[INFO] [mxf] ") + kind +
-                               " samples counts is:  " + std::to_string(table.size()));
-            for (size_t n = 1; n <= table.size(); ++n) {
-                auto [offset, size, ignored] = table[n - 1];
-                totals[*kind == 'A'] += size;
-                if (n >= 10 && n + 10 <= table.size()) continue;
+        for (int kind : {0, 1}) {
+            const char* name = kind == 0 ? "Video" : "Audio";
+            expected.push_back(std::string("[INFO] [mxf] ") + name +
+                               " samples counts is:  " + std::to_string(tables[kind].size()));
+            for (size_t n = 1; n <= tables[kind].size(); ++n) {
+                auto [offset, size, ignored] = tables[kind][n - 1];
+                totals[kind] += size;
+                if (n >= 10 && n + 10 <= tables[kind].size()) continue;
                 std::snprintf(
                     text, sizeof text,
                     "[INFO] %s Frame Info:%s [mxf] %s sample Sequence %zu: offset:%llu, size:%llu",
-                    kind, *kind == 'V' ? " " : "", kind, n, (unsigned long long)offset,
+                    name, kind == 0 ? " " : "", name, n, (unsigned long long)offset,
                     (unsigned long long)size);
                 expected.insert(expected.end(), {text, ""});
             }
@@ -256,8 +219,7 @@ TEST(Scan, NeedsFiveVideoFramesAndReportsTheFirstNineAndLastTen)
 
 TEST(Scan, EmptyOrMissingFile)
 {
-    const Bytes empty;
-    EXPECT_EQ(Scan(&empty).log.back(), "[INFO] [MXF] video frame is less than 5. -1");
+    EXPECT_EQ(Scan(&kNoBytes).log.back(), "[INFO] [MXF] video frame is less than 5. -1");
     const std::vector<std::string> missing = {
         "[DEBUG] Start  MxfAdvanceRepair::SetVideoPath",
         "[INFO] [Sprt] The file does not exist or is not accessible for other reasons,file is: "

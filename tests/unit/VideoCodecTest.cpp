@@ -7,13 +7,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct FrameCase {
-    const char* codec;
-    Bytes frame;
-    size_t headerLength;
-    bool startsWithHeader;
-};
-
 const Bytes kMpegSequence{0, 0, 1, 0xB3, 0x2D, 0x02, 0, 0, 1, 0xB5, 0x18, 0, 0, 1, 0xB8, 0x08};
 const Bytes kMpegIPicture{0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8, 0, 0, 1, 0x01, 0x22};
 const Bytes kMpegBPicture{0, 0, 1, 0x00, 0x40, 0x1F, 0xFF, 0xF8, 0, 0, 1, 0x01, 0x22};
@@ -27,8 +20,13 @@ Bytes Join(std::initializer_list<Bytes> parts)
 
 TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
 {
-    // clang-format off
-    const FrameCase cases[] = {
+    const struct {
+        const char* codec;
+        Bytes frame;
+        size_t headerLength;
+        bool startsWithHeader;
+    } cases[] = {
+        // clang-format off
         {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true},
         {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false},
         {"mpeg2video", kMpegBPicture, 0, false},
@@ -40,9 +38,9 @@ TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
         {"hevc", {0, 0, 1, 0x02, 0x01, 0xD0}, 0, false},
         {"dvvideo", {0x1F, 0x07, 0x00, 0x3F}, 0, true},
         {"mpeg2video", {0, 0, 1}, 0, false},
+        // clang-format on
     };
-    // clang-format on
-    for (const FrameCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.codec) + " frame of " + std::to_string(c.frame.size()));
         EXPECT_EQ(StreamHeaderLength(c.codec, c.frame.data(), c.frame.size()), c.headerLength);
         EXPECT_EQ(StartsWithStreamHeader(c.codec, c.frame.data(), c.frame.size()),
@@ -50,7 +48,7 @@ TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
     }
 }
 
-TEST(VideoCodec, FalsePictureStartsInStuffingAreBroken)
+TEST(VideoCodec, FalsePictureStartsDemuxersAndRates)
 {
     Bytes frame = Join({kMpegSequence, kMpegIPicture, {0, 0, 0, 1, 0, 0, 0, 0}});
     Bytes expected = frame;
@@ -59,10 +57,6 @@ TEST(VideoCodec, FalsePictureStartsInStuffingAreBroken)
     EXPECT_EQ(frame, expected);
     Bytes h264 = {0, 0, 1, 0, 0, 0, 0};
     EXPECT_EQ(BreakFalsePictureStarts("h264", h264.data(), h264.size()), 0u);
-}
-
-TEST(VideoCodec, DemuxersAndRates)
-{
     EXPECT_EQ(RawDemuxerFor("mpeg2video") + RawDemuxerFor("dvvideo") + RawDemuxerFor("prores"),
               "mpegvideodv");
     EXPECT_TRUE(RawDemuxerTakesFrameRate("h264"));
