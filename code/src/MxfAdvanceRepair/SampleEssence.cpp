@@ -76,47 +76,41 @@ private:
     std::vector<uint8_t> block;
 };
 
-std::optional<EssenceSample> FirstPicture(ElementWalk& walk)
+}  // namespace
+
+std::optional<EssenceSample> FindFirstPictureElement(const std::string& path)
 {
     std::optional<EssenceSample> picture;
-    walk.Run([&](const EssenceSample& element) {
+    ElementWalk(path).Run([&](const EssenceSample& element) {
         if (element.kind == EssenceKind::Video) picture = element;
         return !picture;
     });
     return picture;
 }
 
-}  // namespace
-
-std::optional<EssenceSample> FindFirstPictureElement(const std::string& path)
+SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec)
 {
-    ElementWalk walk(path);
-    return FirstPicture(walk);
-}
-
-std::vector<uint8_t> ReadSampleStreamHeader(const std::string& path, const std::string& codec)
-{
-    ElementWalk walk(path);
-    std::optional<EssenceSample> picture = FirstPicture(walk);
-    if (!picture) return {};
-    uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
-    size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
-    return std::vector<uint8_t>(walk.Block().begin(),
-                                walk.Block().begin() + static_cast<long>(header));
-}
-
-std::vector<uint32_t> ReadSoundTrackNumbers(const std::string& path)
-{
-    std::vector<uint32_t> tracks;
+    SampleEssence essence;
+    std::optional<EssenceSample> picture;
     int pictures = 0;
-    ElementWalk(path).Run([&](const EssenceSample& element) {
-        if (element.kind == EssenceKind::Video) return ++pictures <= kPackagesForTracks;
+    ElementWalk walk(path);
+    walk.Run([&](const EssenceSample& element) {
+        if (element.kind == EssenceKind::Video) {
+            if (!picture) picture = element;
+            return ++pictures <= kPackagesForTracks;
+        }
+        std::vector<uint32_t>& tracks = essence.soundTracks;
         if (std::find(tracks.begin(), tracks.end(), element.trackNumber) == tracks.end()) {
             tracks.push_back(element.trackNumber);
         }
         return true;
     });
-    return tracks;
+    if (!picture) return essence;
+    uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
+    size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
+    essence.streamHeader.assign(walk.Block().begin(),
+                                walk.Block().begin() + static_cast<long>(header));
+    return essence;
 }
 
 }  // namespace vexmend

@@ -16,12 +16,14 @@ namespace vexmend {
 // starts in the first 256 MiB of the file at `path` (UTF-8).
 std::optional<EssenceSample> FindFirstPictureElement(const std::string& path);
 
-// The stream header of that element's picture; empty when the codec has none
-// or there is no such element.
-std::vector<uint8_t> ReadSampleStreamHeader(const std::string& path, const std::string& codec);
-
-// The track numbers of the sound elements in the file's first content
-// packages, in the order they first appear: the sample's sound tracks.
-std::vector<uint32_t> ReadSoundTrackNumbers(const std::string& path);
+// What a healthy sample's first content packages show, from one walk: the
+// stream header of its first picture (empty when the codec has none or there
+// is no picture), and the track numbers of its sound elements in the order
+// they first appear, its sound tracks.
+struct SampleEssence {
+    std::vector<uint8_t> streamHeader;
+    std::vector<uint32_t> soundTracks;
+};
+SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec);
 
 }  // namespace vexmend

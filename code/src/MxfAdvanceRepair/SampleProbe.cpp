@@ -27,10 +27,11 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
             "[AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed.", int32_t{-1});
         return -1;
     }
-    const std::string path = WideToUtf8(samplePath);
-    sampleStreamHeader = ReadSampleStreamHeader(path, videoCodec);
+    SampleEssence essence = ReadSampleEssence(WideToUtf8(samplePath), videoCodec);
+    sampleStreamHeader = std::move(essence.streamHeader);
+    // Sound tracks only count for streams that the report describes.
     sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>()
-                                             : ReadSoundTrackNumbers(path);
+                                             : std::move(essence.soundTracks);
     return 0;
 }
 
