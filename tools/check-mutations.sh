@@ -48,7 +48,7 @@ log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' '
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
 log: records not under the lock @@ code/src/LogSink.cpp @@ std::lock_guard<std::mutex> guard(lock); @@ (void)0; @@ vexmend_unit_tests @@ LogSink.*
-audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ entry.trackNumber != trackNumber || @@ false || @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
+audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != trackNumber) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*

@@ -61,23 +61,24 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
     for (size_t k = 0; k < tracks; ++k) {
         const uint32_t trackNumber = sampleSoundTracks[k];
         const AudioStreamDescription& stream = audioStreams[k];
-        uint64_t fitting = 0, misfits = 0;
+        const bool aes3 = IsAes3Track(trackNumber);
+        std::vector<const EssenceSample*> fitting;
+        uint64_t misfits = 0;
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
             if (entry.trackNumber != trackNumber) continue;
-            std::string why = SoundElementMisfit(entry.size, stream, IsAes3Track(trackNumber),
-                                                 frameRate);
+            std::string why = SoundElementMisfit(entry.size, stream, aes3, frameRate);
             if (why.empty()) {
-                ++fitting;
+                fitting.push_back(&entry);
             } else if (misfits++ == 0) {
                 misfit = why;
             }
         }
-        if (fitting + misfits == 0) continue;
+        if (fitting.empty() && misfits == 0) continue;
         const std::string name = "track " + std::to_string(k + 1) + " (" +
                                  TrackNumberText(trackNumber) + ")";
         // A track mostly made of elements that do not fit would be noise.
-        if (fitting <= misfits) {
+        if (fitting.size() <= misfits) {
             Log(LogLevel::Warning, __LINE__,
                 "[MXF] audio track left out, its sound elements do not fit the sample:",
                 name + ": " + misfit);
@@ -90,7 +91,7 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
         }
         AudioInput input{stream.Arguments(), AudioDataPath(pathStem, k)};
         Poco::FileOutputStream data(input.path, std::ios::out | std::ios::binary | std::ios::trunc);
-        WriteSoundTrack(trackNumber, stream, data, buffer);
+        WriteSoundTrack(fitting, aes3, stream, data, buffer);
         data.close();
         inputs.push_back(std::move(input));
     }
@@ -107,36 +108,32 @@ size_t MxfAdvanceRepair::PicturesBetween(uint64_t from, uint64_t to) const
     return static_cast<size_t>(last - first);
 }
 
-// The track's fitting elements in table order; AES3 ones unpacked to PCM.
+// A track's fitting elements, in table order; AES3 ones unpacked to PCM.
 // Every picture between two of them stands for one content package: where
 // there are more than one, the track's elements of the packages between were
 // lost, and silence of the last element's length keeps the rest in step with
 // the video.
-void MxfAdvanceRepair::WriteSoundTrack(uint32_t trackNumber, const AudioStreamDescription& stream,
-                                       std::ostream& target, std::vector<char>& buffer)
+void MxfAdvanceRepair::WriteSoundTrack(const std::vector<const EssenceSample*>& elements, bool aes3,
+                                       const AudioStreamDescription& stream, std::ostream& target,
+                                       std::vector<char>& buffer)
 {
-    const bool aes3 = IsAes3Track(trackNumber);
     std::vector<uint8_t> value;
     std::vector<char> silence;
     const EssenceSample* previous = nullptr;
-    for (const EssenceSample& entry : audioSamples) {
-        if (entry.trackNumber != trackNumber ||
-            !SoundElementMisfit(entry.size, stream, aes3, frameRate).empty()) {
-            continue;
-        }
+    for (const EssenceSample* entry : elements) {
         if (previous != nullptr) {
-            for (size_t n = PicturesBetween(previous->offset, entry.offset); n > 1; --n) {
+            for (size_t n = PicturesBetween(previous->offset, entry->offset); n > 1; --n) {
                 target.write(silence.data(), static_cast<std::streamsize>(silence.size()));
             }
         }
-        previous = &entry;
+        previous = entry;
         if (!aes3) {
-            CopyEntry(entry, target, buffer, false);
-            silence.assign(entry.size, 0);
+            CopyEntry(*entry, target, buffer, false);
+            silence.assign(entry->size, 0);
             continue;
         }
-        value.resize(entry.size);
-        int32_t got = ReadVideoAt(entry.offset, value.data(), entry.size);
+        value.resize(entry->size);
+        int32_t got = ReadVideoAt(entry->offset, value.data(), entry->size);
         std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)),
                                               stream.channels, stream.BytesPerSample());
         target.write(reinterpret_cast<const char*>(pcm.data()),

@@ -106,8 +106,9 @@ private:
     std::vector<AudioInput> WriteAudioData(const std::string& pathStem, std::vector<char>& buffer);
     // Video frames whose values start after `from` and before `to`.
     size_t PicturesBetween(uint64_t from, uint64_t to) const;
-    void WriteSoundTrack(uint32_t trackNumber, const AudioStreamDescription& stream,
-                         std::ostream& target, std::vector<char>& buffer);
+    void WriteSoundTrack(const std::vector<const EssenceSample*>& elements, bool aes3,
+                         const AudioStreamDescription& stream, std::ostream& target,
+                         std::vector<char>& buffer);
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
