@@ -26,9 +26,9 @@ run of rejected positions: last header in the window not tested @@ code/src/MxfA
 run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
 byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - result.unrecognised @@ settings.unrecognisedLimit - result.unrecognised @@ vexmend_unit_tests @@ *ScanWalk*
 byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (result.unrecognised > settings.unrecognisedLimit) { @@ if (result.unrecognised >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
-length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ EssenceElement.*:*ScanWalk*
-length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ EssenceElement.*
-compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ EssenceElement.*
+length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ *ScanWalk*
+length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
+compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
 element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
 prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == kEssenceKeyPrefix[3] @@ p[k + 1] == kEssenceKeyPrefix[3] @@ vexmend_unit_tests @@ *ScanWalk*
 refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "support/ReferenceWalk.h"
@@ -17,26 +17,18 @@ using namespace vexmend;
 
 namespace {
 
-void Expect(const char* what, uint64_t engine, uint64_t reference)
+void Expect(const std::string& what, const std::string& engine, const std::string& reference)
 {
     if (engine == reference) return;
-    std::fprintf(stderr, "mismatch in %s: engine %llu, reference %llu\n", what,
-                 static_cast<unsigned long long>(engine),
-                 static_cast<unsigned long long>(reference));
+    std::fprintf(stderr, "mismatch in %s:\nengine    %s\nreference %s\n", what.c_str(),
+                 engine.c_str(), reference.c_str());
     std::abort();
 }
 
 void CompareWalks(const uint8_t* file, uint64_t size, const test::WalkSettings& settings)
 {
-    const test::WalkOutcome engine = test::EngineWalk(file, size, settings);
-    const test::WalkOutcome reference = test::ReferenceOutcome(file, size, settings);
-    const auto first = std::mismatch(engine.elements.begin(), engine.elements.end(),
-                                     reference.elements.begin(), reference.elements.end());
-    Expect("elements up to", first.first - engine.elements.begin(), engine.elements.size());
-    Expect("element count", engine.elements.size(), reference.elements.size());
-    Expect("unrecognised bytes", std::get<0>(engine.end), std::get<0>(reference.end));
-    Expect("byte limit reached", std::get<1>(engine.end), std::get<1>(reference.end));
-    Expect("end position", std::get<2>(engine.end), std::get<2>(reference.end));
+    Expect("walk", test::Describe(test::EngineWalk(file, size, settings)),
+           test::Describe(test::WalkFile(file, size, settings)));
 }
 
 }  // namespace
@@ -64,12 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint64_t count = std::min<uint64_t>(fileSize - p, 32) - (data[4 + p] & 1);
         std::unique_ptr<uint8_t[]> copy(new uint8_t[std::max<uint64_t>(count, 1)]);
         std::memcpy(copy.get(), file.get() + p, count);
-        const EssenceSample sample = MatchEssenceKey(copy.get(), count);
-        const test::ReferenceElement header = test::MatchReferenceHeader(copy.get(), count);
-        Expect("key size", sample.size, header.size);
-        Expect("key header", sample.offset, header.offset);
-        Expect("key found", sample.found, header.size != 0);
-        if (header.size != 0) Expect("key kind", static_cast<uint64_t>(sample.kind), header.kind);
+        const EssenceSample s = MatchEssenceKey(copy.get(), count);
+        const test::ReferenceElement r = test::MatchReferenceHeader(copy.get(), count);
+        auto text = [](uint64_t found, uint64_t size, uint64_t header, int kind) {
+            return std::to_string(found) + " " + std::to_string(size) + " " +
+                   std::to_string(header) + " " + std::to_string(found ? kind : 0);
+        };
+        Expect("key test at " + std::to_string(p), text(s.found, s.size, s.offset, int(s.kind)),
+               text(r.size != 0, r.size, r.offset, r.kind));
     }
 
     // The prefix search reads three bytes past its last position: exactly to the end.
@@ -77,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint64_t expected = 0;
         while (expected < fileSize - 3 && std::memcmp(file.get() + expected, kEssenceKeyPrefix, 4))
             ++expected;
-        Expect("prefix search", FindKeyPrefixStart(file.get(), fileSize - 3), expected);
+        Expect("prefix search", std::to_string(FindKeyPrefixStart(file.get(), fileSize - 3)),
+               std::to_string(expected));
     }
     return 0;
 }

@@ -16,7 +16,7 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
     using Damage = void (*)(std::vector<uint8_t>&);
     const Damage none = [](auto&) {}, cut = [](auto&b) { b.resize(b.size() * 7 / 10); };
     const Damage metadata = [](auto& b) { std::fill_n(b.begin() + 200, 200, 0); };
-    const Damage header = [](auto& b) { std::fill_n(b.begin(), FirstEssenceKey(b), 0); };
+    const Damage header = [](auto& b) { std::fill_n(b.begin(), ReferenceWalk(b)[0].key, 0); };
     const struct {
         const char* input;
         MediaSpec spec;

@@ -1,5 +1,7 @@
-// The test helpers for file contents and text lines, the same on every
-// platform: paths are UTF-8 texts.
+// The test helpers for temporary folders, file contents and text lines, the
+// same on every platform: paths are UTF-8 texts.
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +11,28 @@
 namespace vexmend::test {
 
 static auto PathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+TempFolder::TempFolder()
+{
+    // Tried names until one is made here: a folder that exists already is
+    // never shared with another test run.
+    static std::atomic<unsigned> counter{0};
+    const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (const auto base = std::filesystem::temp_directory_path();;) {
+        const auto candidate =
+            base / ("vexmend-test-" + std::to_string(clock) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(candidate)) {
+            path = candidate.generic_u8string();
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(PathOf(path), ignored);
+}
 
 std::vector<uint8_t> ReadBytes(const std::string& path)
 {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "MxfAdvanceRepair/ScanWalk.h"
 #include "StreamBuffer.h"
@@ -72,7 +73,7 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
     return result;
 }
 
-WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings)
+WalkResult EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings)
 {
     const uint64_t end = std::min(size, settings.readable);
     auto source = [&](uint64_t offset, uint8_t* to, uint64_t count) {
@@ -84,34 +85,29 @@ WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& s
     std::vector<EssenceSample> tables[2];
     const ScanWalkResult walk = WalkEssenceElements(reader, size, tables[0], tables[1],
                                                     {settings.lookAhead, settings.limit});
-    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, reader.Position()}};
-    for (const std::vector<EssenceSample>& table : tables) {
-        for (const EssenceSample& s : table)
-            outcome.elements.emplace_back(s.offset, s.size, int(s.kind) + 2 * (s.found != 1));
+    WalkResult result{{}, walk.unrecognised, walk.limitReached, reader.Position()};
+    for (int k : {0, 1}) {
+        for (const EssenceSample& s : tables[k])
+            result.elements.push_back({s.offset, s.size, k + 2 * (s.found != 1 || int(s.kind) != k), 0});
     }
-    return outcome;
+    return result;
 }
 
-WalkOutcome ReferenceOutcome(const uint8_t* file, uint64_t size, const WalkSettings& settings)
+std::string Describe(const WalkResult& walk)
 {
-    const WalkResult walk = WalkFile(file, size, settings);
-    WalkOutcome outcome{{}, {walk.unrecognised, walk.limitReached, walk.end}};
-    for (int kind : {0, 1}) {
-        for (const ReferenceElement& e : walk.elements)
-            if (e.kind == kind) outcome.elements.emplace_back(e.offset, e.size, e.kind);
-    }
-    return outcome;
+    std::vector<ReferenceElement> elements = walk.elements;
+    std::sort(elements.begin(), elements.end(),
+              [](const auto& a, const auto& b) { return a.offset < b.offset; });
+    std::ostringstream text;
+    for (const ReferenceElement& e : elements)
+        text << e.offset << '+' << e.size << (e.kind == 0 ? "v " : e.kind == 1 ? "a " : "? ");
+    text << "| " << walk.unrecognised << ", " << walk.limitReached << ", " << walk.end;
+    return text.str();
 }
 
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file)
 {
     return WalkFile(file.data(), file.size()).elements;
-}
-
-uint64_t FirstEssenceKey(const std::vector<uint8_t>& file)
-{
-    std::vector<ReferenceElement> elements = ReferenceWalk(file);
-    return elements.empty() ? file.size() : elements.front().key;
 }
 
 }  // namespace vexmend::test

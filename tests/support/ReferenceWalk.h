@@ -4,12 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <tuple>
+#include <string>
 #include <vector>
 
 namespace vexmend::test {
 
-// An essence element: offset of its value, size, kind 0 video / 1 audio, and
+// An essence element: offset of its value, size, kind (0 video, 1 audio; + 2
+// when the engine did not mark it found or put it in the other table) and
 // offset of its key's first byte.
 struct ReferenceElement {
     uint64_t offset, size;
@@ -28,28 +29,21 @@ struct WalkSettings {
 };
 
 struct WalkResult {
-    std::vector<ReferenceElement> elements;
+    std::vector<ReferenceElement> elements;  // the engine's without keys
     uint64_t unrecognised = 0;
     bool limitReached = false;
     uint64_t end = 0;  // the reader's position when the walk ended
 };
 
+// The reference walk and the engine's walk over a file in memory.
 WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& settings = {});
+WalkResult EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings);
 
-// What a walk found: each element's offset, size and kind table by table (kind
-// + 2 if not marked found); unrecognised bytes, limit reached, end position.
-struct WalkOutcome {
-    std::vector<std::tuple<uint64_t, uint64_t, int>> elements;
-    std::tuple<uint64_t, bool, uint64_t> end;
-};
-// The engine's walk over a file in memory, and the reference walk's outcome.
-WalkOutcome EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& settings);
-WalkOutcome ReferenceOutcome(const uint8_t* file, uint64_t size, const WalkSettings& settings);
+// A walk as text, its elements in file order as "offset+size" and kind ("v",
+// "a" or "?"), then "| unrecognised bytes, limit reached, end position".
+std::string Describe(const WalkResult& walk);
 
-// The walk with the engine's window over a whole file.
+// The reference walk with the engine's window over a whole file.
 std::vector<ReferenceElement> ReferenceWalk(const std::vector<uint8_t>& file);
-
-// Offset of the first essence element's key in a file (its size if none).
-uint64_t FirstEssenceKey(const std::vector<uint8_t>& file);
 
 }  // namespace vexmend::test

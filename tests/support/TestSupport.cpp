@@ -1,34 +1,15 @@
-// The POSIX side of the test helpers: temporary folders under /tmp, shell
-// commands, media made and probed with the system's ffmpeg.
+// The POSIX side of the test helpers: shell commands, media made and probed
+// with the system's ffmpeg.
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
 namespace vexmend::test {
-
-TempFolder::TempFolder()
-{
-    char pattern[] = "/tmp/vexmend-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path, ignored);
-}
 
 int RunShell(const std::string& command, std::string* output)
 {
