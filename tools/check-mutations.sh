@@ -31,12 +31,12 @@ length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.
 compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
 element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
 prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == kEssenceKeyPrefix[3] @@ p[k + 1] == kEssenceKeyPrefix[3] @@ vexmend_unit_tests @@ *ScanWalk*
-refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*
+refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 refill reads one byte less than the room @@ code/src/StreamBuffer.cpp @@ std::min(Remaining(), static_cast<uint64_t>(cursor)); @@ std::min(Remaining(), static_cast<uint64_t>(cursor) - 1); @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
-reads again after a short read @@ code/src/StreamBuffer.cpp @@ if (atEnd) { @@ if (false) { @@ vexmend_unit_tests @@ StreamBuffer.*
-refills while enough bytes are there @@ code/src/StreamBuffer.cpp @@ if (static_cast<uint64_t>(available) >= n) return true; @@ if (static_cast<uint64_t>(available) > n) return true; @@ vexmend_unit_tests @@ StreamBuffer.*
-failed read counted as bytes @@ code/src/StreamBuffer.cpp @@ if (got < 0) got = 0; @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*
-skip of more than 4 GiB wraps into the window @@ code/src/StreamBuffer.cpp @@ if (n > capacity || static_cast @@ if (static_cast @@ vexmend_unit_tests @@ StreamBuffer.*
+reads again after a short read @@ code/src/StreamBuffer.cpp @@ if (atEnd) { @@ if (false) { @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
+refills while enough bytes are there @@ code/src/StreamBuffer.cpp @@ if (static_cast<uint64_t>(available) >= n) return true; @@ if (static_cast<uint64_t>(available) > n) return true; @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
+failed read counted as bytes @@ code/src/StreamBuffer.cpp @@ if (got < 0) got = 0; @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
+skip of more than 4 GiB wraps into the window @@ code/src/StreamBuffer.cpp @@ if (n > capacity || static_cast @@ if (static_cast @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 report: record 10 of 20 logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ if (sequence >= 10 && @@ if (sequence > 10 && @@ vexmend_unit_tests @@ Scan.*
 report: only the last nine logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ sequence <= count - 10) continue; @@ sequence <= count - 9) continue; @@ vexmend_unit_tests @@ Scan.*
 report: video message without its trailing space @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ "Video Frame Info: " @@ "Video Frame Info:" @@ vexmend_unit_tests @@ Scan.*
@@ -48,7 +48,7 @@ log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' '
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
 log: records not under the lock @@ code/src/LogSink.cpp @@ std::lock_guard<std::mutex> guard(lock); @@ (void)0; @@ vexmend_unit_tests @@ LogSink.*
-audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != trackNumber) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
+audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != trackNumber) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
@@ -57,9 +57,9 @@ merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ StandIns/EncoderLimit.*probe_slow_lines
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
-sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*two_mono*
-general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Inputs*
-advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Inputs*
+sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
+general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
+advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
 general repair: recorder-file copy left behind @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (copy.exists()) copy.remove(); @@ (void)copy; @@ vexmend_repair_tests @@ GeneralRepair.*
 EOF
 )

@@ -64,29 +64,10 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
     }
 }
 
-TEST_F(BothRepairs, MissingOrEmptyArgumentsAreRefusedBeforeTheEncoderRuns)
-{
-    const std::string older = media / "o.mxf";
-    WriteBytes(older, {'o', 'l', 'd'});
-    EXPECT_EQ(QorMxfGeneralRepair(nullptr, older.c_str()), VEXMEND_NO_INPUT);
-    EXPECT_EQ(QorMxfGeneralRepair("", older.c_str()), VEXMEND_NO_INPUT);
-    for (const std::string& input : {media / "no such.mxf", media.Path()}) {
-        EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), older.c_str()), VEXMEND_NO_INPUT);
-        EXPECT_TRUE(Logged(") [GeneralRepair] input is not a file: " + input + "\n"));
-    }
-    EXPECT_EQ(QorMxfGeneralRepair(older.c_str(), nullptr), VEXMEND_NO_OUTPUT);
-    EXPECT_EQ(QorMxfGeneralRepair(older.c_str(), ""), VEXMEND_NO_OUTPUT);
-    EXPECT_EQ(QorMxfAdvanceRepair(older.c_str(), nullptr, "o2.mxf"), VEXMEND_MISSING_PATH);
-    EXPECT_EQ(QorMxfAdvanceRepair(nullptr, older.c_str(), "o2.mxf"), VEXMEND_MISSING_PATH);
-    EXPECT_EQ(QorMxfAdvanceRepair(older.c_str(), older.c_str(), ""), VEXMEND_ADVANCE_FAILED);
-    EXPECT_FALSE(Logged("ffmpeg Repair completed.") || Logged("probe sample:"));
-    EXPECT_EQ(ReadText(older), "old");
-}
-
-// Both repairs refuse, before anything is written or run, an output that
-// would replace an input, an input in the library's work folders, and an
-// input that is not a regular file (a FIFO would block for ever).
-TEST_F(BothRepairs, InputsAreNeverReplacedAndOnlyRegularFilesAreRead)
+// Both repairs refuse, before anything is written or run, missing arguments,
+// an output that would replace an input, an input in the library's work
+// folders, and an input that is not a regular file (a FIFO would block for ever).
+TEST_F(BothRepairs, RefusedArgumentsChangeNothing)
 {
     const std::string m = work / "media", w = work / "work", fifo = m + "/fifo";
     const std::string rv = w + "/RepairedVideo", av = w + "/AdvanceRepairedVideo";
@@ -101,6 +82,8 @@ TEST_F(BothRepairs, InputsAreNeverReplacedAndOnlyRegularFilesAreRead)
         {rv + "/clip.rsv", "", m + "/o.mxf", inWork + rv + "/clip.rsv"},
         {av + "/in.mxf", "", m + "/o", inWork + av + "/in.mxf"},
         {fifo, "", m + "/o.mxf", notRegular + "file: " + fifo},
+        {m + "/no such.mxf", "", m + "/o.mxf", notRegular + "file: " + m + "/no such.mxf"},
+        {m + "/sub", "", m + "/o.mxf", notRegular + "file: " + m + "/sub"},
         {m + "/in.mxf", m + "/s.mxf", m + "/sub/../in.mxf", replace + m + "/sub/../in.mxf"},
         {m + "/in.mxf", m + "/s.mxf", m + "/s.mxf", replace + m + "/s.mxf"},
         {m + "/in.mxf", m + "/s.mxf", m, replace + m},  // the result would be m/in.mxf
@@ -117,17 +100,25 @@ TEST_F(BothRepairs, InputsAreNeverReplacedAndOnlyRegularFilesAreRead)
                  " AdvanceRepairedVideo/in.mxf && cd ../media && echo i >in.mxf && echo s >s.mxf"
                  " && mkfifo fifo && ln -s in.mxf link.mxf && ln in.mxf hard.mxf"),
         0);
+    const auto before = HashTree(work.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input + " + " + c.sample + " -> " + c.output);
-        const auto before = HashTree(work.Path());
-        const bool general = c.sample.empty();
-        EXPECT_EQ(RunRepair(c.input, c.sample, c.output), !general          ? VEXMEND_ADVANCE_FAILED
-                                                          : c.input == fifo ? VEXMEND_NO_INPUT
-                                                                            : VEXMEND_NO_OUTPUT);
+        const bool general = c.sample.empty(), input = c.record.find(notRegular) == 0;
+        EXPECT_EQ(RunRepair(c.input, c.sample, c.output), !general ? VEXMEND_ADVANCE_FAILED
+                                                          : input  ? VEXMEND_NO_INPUT
+                                                                   : VEXMEND_NO_OUTPUT);
         EXPECT_TRUE(
             Logged((general ? ") [GeneralRepair] " : ") [AdvanceRepair] ") + c.record + "\n"));
-        EXPECT_EQ(HashTree(work.Path()), before);
     }
+    const char* in = cases[0].input.c_str();
+    EXPECT_EQ(QorMxfGeneralRepair(nullptr, in), VEXMEND_NO_INPUT);
+    EXPECT_EQ(QorMxfGeneralRepair("", in), VEXMEND_NO_INPUT);
+    EXPECT_EQ(QorMxfGeneralRepair(in, nullptr), VEXMEND_NO_OUTPUT);
+    EXPECT_EQ(QorMxfGeneralRepair(in, ""), VEXMEND_NO_OUTPUT);
+    EXPECT_EQ(QorMxfAdvanceRepair(in, nullptr, "o2.mxf"), VEXMEND_MISSING_PATH);
+    EXPECT_EQ(QorMxfAdvanceRepair(nullptr, in, "o2.mxf"), VEXMEND_MISSING_PATH);
+    EXPECT_EQ(QorMxfAdvanceRepair(in, in, ""), VEXMEND_ADVANCE_FAILED);
+    EXPECT_EQ(HashTree(work.Path()), before);
     EXPECT_FALSE(Logged("ffmpeg Repair completed.") || Logged("probe sample:"));
 }
 

@@ -9,34 +9,34 @@
 namespace vexmend::test {
 namespace {
 
-// The first QorMxfInit makes the manager for the rest of the process: the
-// calls before it are made by a fresh run of this program.
-TEST(Init, RepairsBeforeInitReturnMinusOneAndDestroyDoesNothing)
+// The first QorMxfInit makes the manager for the rest of the process, so this
+// test runs in a fresh run of this program: repairs before it return -1 and
+// make nothing, QorMxfDestroy does nothing. Each QorMxfInit appends its
+// banner to the log, in the log folder or else in the host's folder. A work
+// folder that cannot be made, or a folder text that is not UTF-8, gives the
+// user's temporary folder and failing that the current folder; null folders
+// keep the earlier ones.
+TEST(Init, BeforeInitAndFolderFallbacks)
 {
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe"), filter = "Init.Rep*";
-    std::string output;
-    if (std::getenv("VEXMEND_BEFORE_INIT") == nullptr) {
+    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
+    if (std::getenv("VEXMEND_FRESH_RUN") == nullptr) {
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe"),
+                          log = ReadText(hostLog);
+        const bool logExisted = Exists(hostLog);
+        std::string output;
         EXPECT_EQ(
-            RunShell("VEXMEND_BEFORE_INIT=1 " + Quote(self) + " --gtest_filter=" + filter, &output),
-            0)
+            RunShell("VEXMEND_FRESH_RUN=1 " + Quote(self) + " --gtest_filter=Init.*", &output), 0)
             << output;
+        logExisted ? WriteBytes(hostLog, {log.begin(), log.end()})
+                   : (void)std::remove(hostLog.c_str());
         return;
     }
-    TempFolder folder;
-    QorMxfDestroy();
-    EXPECT_EQ(RunRepair(folder / "in.mxf", "", folder / "x/out.mxf"), -1);
-    EXPECT_EQ(RunRepair(folder / "in.mxf", folder / "s.mxf", folder / "y/out.mxf"), -1);
-    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));  // no output folder made
-}
-
-// Each QorMxfInit appends its banner to the log, in the log folder or else in
-// the host's folder. A work folder that cannot be made, or a folder text that
-// is not UTF-8, gives the user's temporary folder and failing that the current
-// folder; null folders keep the earlier ones.
-TEST(Init, BannerAndFolderFallbacks)
-{
     TempFolder profile, folders;
-    WriteBytes(folders / "file", {1});  // no folder can be made below it
+    QorMxfDestroy();
+    EXPECT_EQ(RunRepair(folders / "in.mxf", "", folders / "x/out.mxf"), -1);
+    EXPECT_EQ(RunRepair(folders / "in.mxf", folders / "s.mxf", folders / "y/out.mxf"), -1);
+    EXPECT_TRUE(std::filesystem::is_empty(folders.Path()));  // no output folder made
+    WriteBytes(folders / "file", {1});                       // no folder can be made below it
     const std::string made = folders / "a/b", vr = profile / "AppData/Local/Temp/VR";
     const std::string notMade = "Temp dir is not exist.", missing = folders / "missing";
     const std::string belowFile = folders / "file/sub";
@@ -54,10 +54,6 @@ TEST(Init, BannerAndFolderFallbacks)
     const std::string banner = "[DEBUG]" + rule + "[INFO]" + rule +
                                "[INFO] T  \n[INFO] T Tessaline v1.1.0 \n[INFO] T D\n[INFO] T  \n" +
                                "[INFO]" + rule + "[WARNING]" + rule + "[ERROR]" + rule;
-    const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
-    const std::string hostLogText = ReadText(hostLog);
-    const bool hostLogExisted = Exists(hostLog), profileSet = std::getenv("USERPROFILE");
-    const std::string savedProfile = profileSet ? std::getenv("USERPROFILE") : "";
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         const size_t logSize = ReadText(hostLog).size();
@@ -72,9 +68,6 @@ TEST(Init, BannerAndFolderFallbacks)
                   banner);
     }
     EXPECT_FALSE(Exists(missing));
-    profileSet ? setenv("USERPROFILE", savedProfile.c_str(), 1) : unsetenv("USERPROFILE");
-    if (hostLogExisted) WriteBytes(hostLog, {hostLogText.begin(), hostLogText.end()});
-    if (!hostLogExisted) std::remove(hostLog.c_str());
 }
 
 }  // namespace

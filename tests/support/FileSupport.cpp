@@ -19,8 +19,8 @@ TempFolder::TempFolder()
     static std::atomic<unsigned> counter{0};
     const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
     for (const auto base = std::filesystem::temp_directory_path();;) {
-        const auto candidate =
-            base / ("vexmend-test-" + std::to_string(clock) + "-" + std::to_string(counter++));
+        const auto candidate = base / ("vexmend-test-" + std::to_string(clock) + "-" +
+                                       std::to_string(counter++));
         if (std::filesystem::create_directory(candidate)) {
             path = candidate.generic_u8string();
             return;

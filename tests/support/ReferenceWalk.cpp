@@ -88,7 +88,8 @@ WalkResult EngineWalk(const uint8_t* file, uint64_t size, const WalkSettings& se
     WalkResult result{{}, walk.unrecognised, walk.limitReached, reader.Position()};
     for (int k : {0, 1}) {
         for (const EssenceSample& s : tables[k])
-            result.elements.push_back({s.offset, s.size, k + 2 * (s.found != 1 || int(s.kind) != k), 0});
+            result.elements.push_back(
+                {s.offset, s.size, k + 2 * (s.found != 1 || int(s.kind) != k), 0});
     }
     return result;
 }

@@ -35,13 +35,12 @@ void MakeMxf(const std::string& path, const MediaSpec& spec)
     std::ostringstream command, map;
     command << "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=" << spec.rate;
     for (int i = 0; i < spec.audioStreams; ++i) {
-        command << " -f lavfi -i sine=frequency=" << 440 + 110 * i
-                << ":sample_rate=" << spec.sampleRate;
+        command << " -f lavfi -i sine=sample_rate=48000:frequency=" << 440 + 110 * i;
         map << " -map " << i + 1 << ":a";
     }
     command << " -map 0:v" << map.str() << " -frames:v " << spec.frames
             << " -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p -c:a " << spec.audioCodec << " -ac "
-            << spec.channels << " -ar " << spec.sampleRate << " -shortest -f mxf " << Quote(path);
+            << spec.channels << " -shortest -f mxf " << Quote(path);
     std::string output;
     if (RunShell(command.str(), &output) != 0) throw std::runtime_error(path + ": " + output);
 }

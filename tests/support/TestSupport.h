@@ -43,8 +43,7 @@ struct MediaSpec {
     std::string rate = "25";  // ffmpeg rate text, e.g. "30000/1001"
     std::string audioCodec = "pcm_s16le";
     int channels = 2;      // channels per audio stream
-    int audioStreams = 1;  // separate audio streams, stream i a tone of 440 + 110 i Hz
-    int sampleRate = 48000;
+    int audioStreams = 1;  // separate audio streams at 48 kHz, stream i a tone of 440 + 110 i Hz
 };
 
 // Writes an OP1a MXF file with MPEG-2 video and PCM audio.

@@ -7,6 +7,7 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "TextConvert.h"
 #include "support/TestSupport.h"
 
 namespace vexmend {
@@ -76,6 +77,18 @@ TEST(MergeRun, ArgumentsForTwoTracks)
                   "0:v",   "-map",     "1:a",   "-map",      "2:a",    "-acodec",
                   "copy",  "-vcodec",  "copy",  "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
                   "-t",    "0.000000", "-f",    "mxf",       "o.mxf"}));
+}
+
+// In an existing output folder the result takes the damaged file's name, a
+// recorder file's lower-case rsv or klv turned to mxf; any other output path
+// is used as it is.
+TEST(OutputPath, NameRules)
+{
+    test::TempFolder out;
+    EXPECT_EQ(MakeOutputPath(L"/c/A001.rsv", Utf8ToWide(out.Path())), out / "A001.mxf");
+    EXPECT_EQ(MakeOutputPath(L"/c/A001.KLV", Utf8ToWide(out.Path())), out / "A001.KLV");
+    EXPECT_EQ(MakeOutputPath(L"/c/caf\u00e9.mxf", Utf8ToWide(out.Path())), out / "caf\xc3\xa9.mxf");
+    EXPECT_EQ(MakeOutputPath(L"/c/A001.mxf", L"/no/such/folder"), "/no/such/folder");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -84,18 +84,21 @@ TEST(ScanWalk, FindsWhatTheReaderShowsIt)
         return Maker().Zeros(offset).Key(0x15, {0x01}).Zeros(74 - 17 - offset).file;
     };
     const Bytes two = Maker().Element(0x15, 10).Zeros(100).Element(0x15, 10).file;
-    Bytes fill = Maker().Key(0x01, {0x83, 0, 0x03, 0xE8}).file, version = Maker().Key(0x15, {1}).file;
+    Bytes fill = Maker().Key(0x01, {0x83, 0, 0x03, 0xE8}).file,
+          version = Maker().Key(0x15, {1}).file;
     fill[5] = 0x01;     // 06 0E 2B 34 01 01 ...
     version[7] = 0x02;  // the registry version byte
     // Item types that are no essence and lengths that are none: zero, no
     // following byte, nine following bytes, too large, cut off by the file's end.
-    const Bytes rejected = Maker{version}
-                               .Key(0x14, {1}).Key(0x17, {1}).Key(0x04, {1}).Key(0x25, {1})
-                               .Key(0x15, {0x00}).Key(0x15, {0x80, 0x10}).Key(0x15, {0x83, 0, 0, 0})
-                               .Key(0x15, {0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1})
-                               .Key(0x16, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0})
-                               .Key(0x15, {0x88, 255, 255, 255, 255, 255, 255, 255, 255})
-                               .Key(0x15, {0x84, 0x00, 0x10}).file;
+    // clang-format off
+    const Bytes keys[] = {
+        {0x14, 1}, {0x17, 1}, {0x04, 1}, {0x25, 1}, {0x15, 0x00}, {0x15, 0x80, 0x10},
+        {0x15, 0x83, 0, 0, 0}, {0x15, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        {0x16, 0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, {0x15, 0x88, 255, 255, 255, 255, 255, 255, 255, 255},
+        {0x15, 0x84, 0x00, 0x10}};
+    // clang-format on
+    Maker rejected{version};
+    for (const Bytes& key : keys) rejected.Key(key[0], Bytes(key.begin() + 1, key.end()));
     const struct {
         const char* name;
         Bytes file;
@@ -107,7 +110,7 @@ TEST(ScanWalk, FindsWhatTheReaderShowsIt)
                              .Element(0x15, 127).Element(0x15, 128).file, {64, 25},
          "17+100v 138+5000v 5155+1a 5173+127v 5321+128v "},
         {"fill item", Maker{fill}.Zeros(1000).Element(0x15, 10).file, {64, 25}, "1037+10v "},
-        {"rejected keys", rejected, {64, 25}, ""},
+        {"rejected keys", rejected.file, {64, 25}, ""},
         {"item types", Maker().Element(0x05, 127).Key(0x06, {0x81, 0x80}).Zeros(128)
                            .Element(0x18, 1).file, {64, 25}, "17+127v 162+128a 307+1v "},
         // The window holds [0, 64) of 74 bytes; the last 10 come with a refill

@@ -48,7 +48,9 @@ TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
     }
 }
 
-TEST(VideoCodec, FalsePictureStartsDemuxersAndRates)
+// A picture start code of coding type 0 (a flipped bit in stuffing) is
+// broken, so that the encoder does not cut the frame there.
+TEST(VideoCodec, FalsePictureStartsAreBroken)
 {
     Bytes frame = Join({kMpegSequence, kMpegIPicture, {0, 0, 0, 1, 0, 0, 0, 0}});
     Bytes expected = frame;
@@ -57,13 +59,6 @@ TEST(VideoCodec, FalsePictureStartsDemuxersAndRates)
     EXPECT_EQ(frame, expected);
     Bytes h264 = {0, 0, 1, 0, 0, 0, 0};
     EXPECT_EQ(BreakFalsePictureStarts("h264", h264.data(), h264.size()), 0u);
-    EXPECT_EQ(RawDemuxerFor("mpeg2video") + RawDemuxerFor("dvvideo") + RawDemuxerFor("prores"),
-              "mpegvideodv");
-    EXPECT_TRUE(RawDemuxerTakesFrameRate("h264"));
-    EXPECT_FALSE(RawDemuxerTakesFrameRate("mpeg2video") || RawDemuxerTakesFrameRate("prores"));
-    std::string rates;
-    for (double rate : {29.97, 59.94, 23.976, 25.0, 12.5}) rates += FrameRateText(rate) + " ";
-    EXPECT_EQ(rates, "30000/1001 60000/1001 24000/1001 25 12.5 ");
 }
 
 }  // namespace

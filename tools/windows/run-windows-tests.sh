@@ -61,7 +61,7 @@ trap '[ "$failed" = 0 ] && rm -rf "$T" || echo "files kept in $T"' EXIT
 : >"$T/run.log"
 # The host folder under a folder whose name has a space; an encoder path
 # left unquoted on the command line would start the decoys Program.exe or
-# "Program Files\Vexmend.exe", programs that leave command-line.txt.
+# "Program Files\Vexmend.exe", programs that leave decoy-ran.txt.
 app="$T/Program Files/Vexmend Host"
 mkdir -p "$app" && cp "$HOST/vexmend.exe" "$HOST/vexmend.dll" "$HOST/ffmpeg.exe" "$app/"
 cp "$BIN/ffmpeg.exe" "$T/Program.exe" && cp "$BIN/ffmpeg.exe" "$T/Program Files/Vexmend.exe"
@@ -96,7 +96,7 @@ TABLE
 check "general repair of a file without header: refused (-2054)" \
   same "$(vexmend general "$(win "$media/mpeg2 damaged.mxf")" "$(win "$media/refused.mxf")")" 15
 check "decoys at the unquoted path's places never ran" \
-  [ ! -e "$T/command-line.txt" -a ! -e "$T/Program Files/command-line.txt" ]
+  [ ! -e "$T/decoy-ran.txt" -a ! -e "$T/Program Files/decoy-ran.txt" ]
 crlf() { [ -s "$1" ] && ! grep -q $'[^\r]$\|^$' "$1" && [ "$(tail -c 2 "$1" | od -An -tx1)" = " 0d 0a" ]; }
 check "log records end in CR LF" crlf "$logs/QorVideoRepair.log"
 
