@@ -25,12 +25,6 @@ void Expect(const std::string& what, const std::string& engine, const std::strin
     std::abort();
 }
 
-void CompareWalks(const uint8_t* file, uint64_t size, const test::WalkSettings& settings)
-{
-    Expect("walk", test::Describe(test::EngineWalk(file, size, settings)),
-           test::Describe(test::WalkFile(file, size, settings)));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -47,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     small.lookAhead = 1 + (small.capacity - 1) * data[1] / 255;
     if (data[2] < 128) small.limit = 8 * uint64_t{data[2]};
     if (data[3] < 16) small.readable = fileSize * data[3] / 16;
-    CompareWalks(file.get(), fileSize, small);
-    CompareWalks(file.get(), fileSize, test::WalkSettings());
+    for (const test::WalkSettings& settings : {small, test::WalkSettings()}) {
+        Expect("walk", test::Describe(test::EngineWalk(file.get(), fileSize, settings)),
+               test::Describe(test::WalkFile(file.get(), fileSize, settings)));
+    }
 
     // The key test at the first positions, on copies of at most 32 bytes cut
     // to some count, against the reference's key test.
@@ -58,12 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::memcpy(copy.get(), file.get() + p, count);
         const EssenceSample s = MatchEssenceKey(copy.get(), count);
         const test::ReferenceElement r = test::MatchReferenceHeader(copy.get(), count);
-        auto text = [](uint64_t found, uint64_t size, uint64_t header, int kind) {
-            return std::to_string(found) + " " + std::to_string(size) + " " +
-                   std::to_string(header) + " " + std::to_string(found ? kind : 0);
-        };
-        Expect("key test at " + std::to_string(p), text(s.found, s.size, s.offset, int(s.kind)),
-               text(r.size != 0, r.size, r.offset, r.kind));
+        Expect("key test at " + std::to_string(p),
+               test::Describe({{{s.offset, s.size, s.found ? int(s.kind) : 2, 0}}}),
+               test::Describe({{{r.offset, r.size, r.size != 0 ? r.kind : 2, 0}}}));
     }
 
     // The prefix search reads three bytes past its last position: exactly to the end.

@@ -164,40 +164,5 @@ TEST_F(AdvanceRepairFailure, FailedMergeLeavesNoResult)
     EXPECT_FALSE(OpenInThisProcess(noise));
 }
 
-class HostProgram : public RepairTest {};
-
-// The host's own executable, copied to a folder with a space and beyond 300
-// characters, uses the encoder beside it. The encoders run on the null
-// device: a host whose standard input is full of "q" (the encoder's quit key)
-// gets whole results, and nothing lands on its standard error.
-TEST_F(HostProgram, FolderOfAnyLengthAndStandardStreams)
-{
-#if defined(VEXMEND_HOST_PROGRAM)
-    const std::string program = VEXMEND_HOST_PROGRAM, clip = media / "clip.mxf";
-    std::string folder = media / "host dir";
-    for (char c = 'a'; folder.size() <= 300; ++c) folder += "/" + std::string(40, c);
-    ASSERT_EQ(RunShell("mkdir -p " + Quote(folder) + " && cp " + Quote(program) + " " +
-                       Quote(program.substr(0, program.rfind('/')) + "/libvexmend.so") + " " +
-                       Quote(folder) + " && ln -s \"$(command -v ffmpeg)\" " +
-                       Quote(folder + "/ffmpeg.exe")),
-              0);
-    MakeMxf(clip, MediaSpec{100});
-    const auto before = HashTree(media.Path());
-    const std::string host = "(yes q | " + Quote(folder + "/vexmend") + " --log-dir " +
-                             Quote(logs.Path()) + " --work-dir " + Quote(work / "host") + " ";
-    const std::string streams = " >/dev/null 2>>" + Quote(work / "stderr.txt") + ")";
-    EXPECT_EQ(RunShell(host + "general " + Quote(clip) + " " + Quote(work / "g.mxf") + streams), 0);
-    EXPECT_EQ(RunShell(host + "advance " + Quote(clip) + " " + Quote(clip) + " " +
-                       Quote(work / "a.mxf") + streams),
-              0);
-    EXPECT_EQ(ReadText(work / "stderr.txt"), "");
-    EXPECT_EQ(Probe(work / "g.mxf").videoPackets, Probe(clip).videoPackets);
-    EXPECT_EQ(Probe(work / "a.mxf").videoPackets, Probe(clip).videoPackets);
-    EXPECT_EQ(HashTree(media.Path()), before);
-#else
-    GTEST_SKIP() << "built without the host program";
-#endif
-}
-
 }  // namespace
 }  // namespace vexmend::test

@@ -17,7 +17,6 @@ public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path; }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
 

@@ -2,9 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <set>
-#include <thread>
 
 #include "LogSink.h"
 #include "support/TestSupport.h"
@@ -59,24 +57,6 @@ TEST(LogSink, AppendsOneLinePerRecordForEveryValueKind)
     std::filesystem::create_directory(std::filesystem::u8path(folder / "later"));
     sink.Write(LogLevel::Error, 1, "lost", "");
     EXPECT_FALSE(Exists(folder / "later/log.txt"));
-}
-
-TEST(LogSink, ConcurrentWritersProduceWholeLines)
-{
-    TempFolder folder;
-    {
-        LogSink sink(LogLevel::Debug, folder / "log.txt");
-        auto write = [&sink](char c) {
-            for (int i = 0; i < 2000; ++i) sink.Write(LogLevel::Info, 1, std::string(100, c), "");
-        };
-        std::thread a(write, 'a'), b(write, 'b'), c(write, 'c');
-        write('d');
-        a.join(), b.join(), c.join();
-    }
-    std::vector<std::string> lines = Lines(ReadText(folder / "log.txt"));
-    ASSERT_EQ(lines.size(), 8000u);
-    const std::regex whole(R"(\[INFO\] [-0-9]{10} [:0-9]{8} \(1\) ([a-d])\1{99} )");
-    for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
 }
 
 }  // namespace

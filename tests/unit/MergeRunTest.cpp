@@ -20,63 +20,80 @@ bool Running(const std::string& pid)
     return stat.rfind(')') != std::string::npos && stat.compare(stat.rfind(')'), 3, ") Z") != 0;
 }
 
-struct StandIn {
-    const char* name;
-    bool probe;          // else the merge
-    const char* script;  // $last: the merge's result; child.pid: a process it started
-    int32_t result;
-    double minSeconds;
-};
-
-void PrintTo(const StandIn& standIn, std::ostream* out) { *out << standIn.name; }
-
-class EncoderLimit : public ::testing::TestWithParam<StandIn> {};
-
 // With a limit of 2 s, the merge's encoder is stopped when its result stops
 // growing, and the probe's when its report does not end within the limit of
 // its start or its last line, each with what it started; a slow encoder that
-// keeps going runs to its end.
-TEST_P(EncoderLimit, StopsOnlyAStuckEncoder)
+// keeps going runs to its end. The encoders read the null device and write
+// nothing to the host's standard error. In the stand-ins, $last is the
+// merge's result and child.pid names a process that the encoder started.
+TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 {
-    const StandIn& standIn = GetParam();
-    test::TempFolder folder;
-    const std::string program = folder / "encoder.sh", pidFile = folder / "child.pid";
-    const std::string script = "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
-                               "\nfor last; do :; done\n"
-                               "audio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
-                               standIn.script + "\n";
-    test::WriteBytes(program, {script.begin(), script.end()});
-    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-    MxfAdvanceRepair engine(MxfAdvanceRepairOptions{program, 2});
-    LogSink sink(LogLevel::Debug, folder / "log.txt");
-    engine.SetLogger(&sink);
-    engine.SetVideoPath(L"", L"/sample.mxf");
+    const struct {
+        const char* name;
+        bool probe;  // else the merge
+        const char* script;
+        int32_t result;
+        double minSeconds;
+    } standIns[] = {
+        {"merge, slow writer", false,
+         "sleep 30 & echo $! > child.pid; "
+         "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
+         0, 4.0},
+        {"merge stops writing", false,
+         "sleep 30 & echo $! > child.pid; "
+         "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30",
+         -4, 3.0},
+        {"probe, a child holds the pipe", true, "audio; sleep 30 & echo $! > child.pid", -1, 2.0},
+        {"probe, a line that never ends", true, "audio; while :; do printf x >&2; sleep 0.2; done",
+         -1, 2.0},
+        {"probe, slow lines", true,
+         "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0, 2.9},
+    };
+    for (const auto& standIn : standIns) {
+        SCOPED_TRACE(standIn.name);
+        test::TempFolder folder;
+        const std::string program = folder / "encoder.sh", pidFile = folder / "child.pid";
+        const std::string script = "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
+                                   "\nfor last; do :; done\necho noise >&2\n"
+                                   "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 9\n"
+                                   "audio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
+                                   standIn.script + "\n";
+        test::WriteBytes(program, {script.begin(), script.end()});
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        MxfAdvanceRepair engine(MxfAdvanceRepairOptions{program, 2});
+        LogSink sink(LogLevel::Debug, folder / "log.txt");
+        engine.SetLogger(&sink);
+        engine.SetVideoPath(L"", L"/sample.mxf");
 
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(standIn.probe ? engine.AnalyzeAudioCodecInfo()
-                            : engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"),
-              standIn.result);
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(seconds.count(), standIn.minSeconds);
-    EXPECT_LT(seconds.count(), 15);
-    EXPECT_EQ(engine.AudioStreamCount(), standIn.probe && standIn.result == 0 ? 1u : 0u);
-    const std::string child = test::Exists(pidFile) ? test::Lines(test::ReadText(pidFile))[0] : "";
-    for (int i = 0; i < 50 && standIn.result < 0 && Running(child); ++i) usleep(20000);
-    EXPECT_FALSE(standIn.result < 0 && Running(child)) << "the encoder's own child";
-    if (!child.empty()) kill(std::stoi(child), SIGKILL);
+        const auto start = std::chrono::steady_clock::now();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(standIn.probe ? engine.AnalyzeAudioCodecInfo()
+                                : engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"),
+                  standIn.result);
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_GE(seconds.count(), standIn.minSeconds);
+        EXPECT_LT(seconds.count(), 15);
+        EXPECT_EQ(engine.AudioStreamCount(), standIn.probe && standIn.result == 0 ? 1u : 0u);
+        const std::string child = test::Exists(pidFile) ? test::Lines(test::ReadText(pidFile))[0]
+                                                        : "";
+        for (int i = 0; i < 50 && standIn.result < 0 && Running(child); ++i) usleep(20000);
+        EXPECT_FALSE(standIn.result < 0 && Running(child)) << "the encoder's own child";
+        if (!child.empty()) kill(std::stoi(child), SIGKILL);
+    }
 }
 
 // Each audio track is an input of its own, mapped in track order and copied.
 TEST(MergeRun, ArgumentsForTwoTracks)
 {
     const std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"}, {{"-ac", "2"}, "a2.dat"}};
-    EXPECT_EQ(MxfAdvanceRepair().MergeArguments("v.dat", tracks, "o.mxf"),
-              (std::vector<std::string>{
-                  "-y",    "-i",       "v.dat", "-f",        "s24le",  "-i",
-                  "a.dat", "-ac",      "2",     "-i",        "a2.dat", "-map",
-                  "0:v",   "-map",     "1:a",   "-map",      "2:a",    "-acodec",
-                  "copy",  "-vcodec",  "copy",  "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
-                  "-t",    "0.000000", "-f",    "mxf",       "o.mxf"}));
+    std::string arguments;
+    for (const std::string& a : MxfAdvanceRepair().MergeArguments("v.dat", tracks, "o.mxf"))
+        arguments += a + " ";
+    EXPECT_EQ(
+        arguments,
+        "-y -i v.dat -f s24le -i a.dat -ac 2 -i a2.dat -map 0:v -map 1:a -map 2:a -acodec copy "
+        "-vcodec copy -copyinkf -bsf:v setts=pts=N:dts=N -t 0.000000 -f mxf o.mxf ");
 }
 
 // In an existing output folder the result takes the damaged file's name, a
@@ -90,25 +107,6 @@ TEST(OutputPath, NameRules)
     EXPECT_EQ(MakeOutputPath(L"/c/caf\u00e9.mxf", Utf8ToWide(out.Path())), out / "caf\xc3\xa9.mxf");
     EXPECT_EQ(MakeOutputPath(L"/c/A001.mxf", L"/no/such/folder"), "/no/such/folder");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    StandIns, EncoderLimit,
-    ::testing::Values(StandIn{"merge_slow_writer", false,
-                              "sleep 30 & echo $! > child.pid; "
-                              "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
-                              0, 4.0},
-                      StandIn{"merge_stops_writing", false,
-                              "sleep 30 & echo $! > child.pid; "
-                              "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30",
-                              -4, 3.0},
-                      StandIn{"probe_child_holds_the_pipe", true,
-                              "audio; sleep 30 & echo $! > child.pid", -1, 2.0},
-                      StandIn{"probe_line_never_ends", true,
-                              "audio; while :; do printf x >&2; sleep 0.2; done", -1, 2.0},
-                      StandIn{"probe_slow_lines", true,
-                              "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0,
-                              2.9}),
-    [](const ::testing::TestParamInfo<StandIn>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexmend

@@ -48,18 +48,5 @@ TEST(VideoCodec, StreamHeaderBeforeTheFirstPicture)
     }
 }
 
-// A picture start code of coding type 0 (a flipped bit in stuffing) is
-// broken, so that the encoder does not cut the frame there.
-TEST(VideoCodec, FalsePictureStartsAreBroken)
-{
-    Bytes frame = Join({kMpegSequence, kMpegIPicture, {0, 0, 0, 1, 0, 0, 0, 0}});
-    Bytes expected = frame;
-    expected[expected.size() - 5] = 0;
-    EXPECT_EQ(BreakFalsePictureStarts("mpeg2video", frame.data(), frame.size()), 1u);
-    EXPECT_EQ(frame, expected);
-    Bytes h264 = {0, 0, 1, 0, 0, 0, 0};
-    EXPECT_EQ(BreakFalsePictureStarts("h264", h264.data(), h264.size()), 0u);
-}
-
 }  // namespace
 }  // namespace vexmend
