@@ -33,6 +33,6 @@ lines() {
     grep -cv '^[[:space:]]*$'
 }
 tests=$(lines tests) code=$(lines code include tools)
-echo "test code: $tests non-blank lines against $code of code ($(awk "BEGIN { printf \"%.2f\", $tests / $code }"))"
+echo "test code: $tests non-blank lines against $code of code ($(awk "BEGIN { printf \"%.3f\", $tests / $code }"))"
 seconds=$(($(date +%s) - start))
 echo "all tests passed in $((seconds / 60)) min $((seconds % 60)) s"
