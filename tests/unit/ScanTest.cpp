@@ -160,7 +160,8 @@ TEST(StreamBuffer, ReadsOnlyWhenNeededAndNeverAfterAShortRead)
     EXPECT_EQ(whole.Position(), 0x10000001Au);
     EXPECT_EQ(whole.Available(), 0);
     for (const int32_t most : {20, -1}) {
-        SCOPED_TRACE(deliver = most);
+        deliver = most;
+        SCOPED_TRACE(deliver);
         reads.clear();
         StreamBuffer cut(64, 0, source, 1000);
         EXPECT_FALSE(cut.Require(30));
