@@ -181,10 +181,8 @@ void SampleReportParser::ReadAudioLine(const std::string& line)
 {
     std::string::size_type audio = line.find("Audio:");
     if (audio == std::string::npos) return;
-    ++audioStreamCount;
     audioStreams.push_back(DescribeAudioLine(line.substr(audio)));
-    if (audioLineSeen) return;
-    audioLineSeen = true;
+    if (audioStreams.size() > 1) return;
 
     std::string description = line.substr(audio);
     std::string::size_type pcm = description.find("pcm_");

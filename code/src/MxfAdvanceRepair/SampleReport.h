@@ -37,12 +37,12 @@ public:
     LineResult Feed(const std::string& line);
 
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
-    uint32_t AudioStreamCount() const { return audioStreamCount; }
+    uint32_t AudioStreamCount() const { return static_cast<uint32_t>(audioStreams.size()); }
     // Every audio line's description, in report order.
     const std::vector<AudioStreamDescription>& AudioStreams() const { return audioStreams; }
     // The "fps" figure of the video lines; without one, their "tbr" figure.
     double FrameRate() const { return fpsSeen || !tbrSeen ? frameRate : tbrRate; }
-    bool AudioLineSeen() const { return audioLineSeen; }
+    bool AudioLineSeen() const { return !audioStreams.empty(); }
     // The first video line's codec name ("mpeg2video"); empty without one.
     const std::string& VideoCodec() const { return videoCodec; }
 
@@ -53,12 +53,10 @@ private:
 
     std::vector<std::string> audioArgs;
     std::vector<AudioStreamDescription> audioStreams;
-    uint32_t audioStreamCount = 0;
     double frameRate = 30.0;
     bool fpsSeen = false;
     double tbrRate = 30.0;
     bool tbrSeen = false;
-    bool audioLineSeen = false;
     std::string videoCodec;
 };
 
