@@ -71,6 +71,13 @@ bool LiesIn(const std::string& path, const std::string& folder)
     return false;
 }
 
+std::string EncoderFileName(const std::string& path)
+{
+    std::error_code error;
+    fs::path absolute = fs::absolute(fs::u8path(path), error);
+    return "file:" + (error ? fs::u8path(path) : absolute).u8string();
+}
+
 bool IsSpecialEntry(const std::string& path)
 {
     std::error_code error;

@@ -19,4 +19,9 @@ bool LiesIn(const std::string& path, const std::string& folder);
 // could block for ever.
 bool IsSpecialEntry(const std::string& path);
 
+// The name under which the encoder is given the file `path` (UTF-8): its
+// absolute path after "file:", so that no file name is read as a protocol
+// ("file:x", "http:x") or an option ("-y").
+std::string EncoderFileName(const std::string& path);
+
 }  // namespace vexmend

@@ -134,35 +134,5 @@ INSTANTIATE_TEST_SUITE_P(
                   MediaSpec{}, Damage::ByteErrors, 25, 1, "pcm_s16le,48000,4"}),
     [](const ::testing::TestParamInfo<Recording>& info) { return std::string(info.param.name); });
 
-class AdvanceRepairFailure : public RepairTest {};
-
-// Six picture elements that the scan finds and the encoder cannot wrap: no
-// result, and no leftover of an earlier run passes for one.
-TEST_F(AdvanceRepairFailure, FailedMergeLeavesNoResult)
-{
-    // MPEG-2 frames of a profile and level that MXF has no label for.
-    const std::vector<uint8_t> frame{0x00, 0x00, 0x01, 0xB3, 0x14, 0x01, 0x00, 0x13, 0x2F, 0xFF,
-                                     0xFF, 0xF8, 0x00, 0x00, 0x01, 0xB5, 0x1F, 0xFF, 0x00, 0x01,
-                                     0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x10, 0xFF, 0xFF};
-    std::vector<uint8_t> bytes;
-    for (int i = 0; i < 6; ++i) {
-        bytes.insert(bytes.end(), {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03,
-                                   0x01, 0x15, 0x01, 0x05, 0x00, 0x82, 0x10, 0x00});
-        bytes.insert(bytes.end(), frame.begin(), frame.end());
-        bytes.insert(bytes.end(), 0x1000 - frame.size(), 0x55);
-    }
-    const std::string noise = media / "noise.mxf", results = work / "work/AdvanceRepairedVideo";
-    WriteBytes(noise, bytes);
-    MakeMxf(media / "sample.mxf", MediaSpec{});
-    ASSERT_EQ(RunShell("mkdir " + Quote(results)), 0);
-    WriteBytes(results + "/noise.mxf", {'o', 'l', 'd'});
-    const auto before = HashTree(media.Path());
-    EXPECT_EQ(RunRepair(noise, media / "sample.mxf", media / "o.mxf"), VEXMEND_ADVANCE_FAILED);
-    EXPECT_TRUE(Logged(") [GetRepairedVideo]merge audio and video file by ffmpeg failed. -1\n"));
-    EXPECT_EQ(HashTree(media.Path()), before);
-    EXPECT_TRUE(HashTree(results).empty());
-    EXPECT_FALSE(OpenInThisProcess(noise));
-}
-
 }  // namespace
 }  // namespace vexmend::test

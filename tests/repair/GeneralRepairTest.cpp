@@ -10,7 +10,8 @@ class GeneralRepair : public RepairTest {};
 class BothRepairs : public RepairTest {};
 
 // The encoder rewraps every stream of a file that it still reads as MXF, from
-// paths of any characters, and nothing but the output is written or removed.
+// paths of any characters, and nothing but the output is written; a failed
+// repair leaves an older file at the output as it was.
 TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
 {
     using Damage = void (*)(std::vector<uint8_t>&);
@@ -18,20 +19,24 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
     const Damage metadata = [](auto& b) { std::fill_n(b.begin() + 200, 200, 0); };
     const Damage header = [](auto& b) { std::fill_n(b.begin(), ReferenceWalk(b)[0].key, 0); };
     const struct {
-        const char* input;
+        const char* input;  // in the current folder
         MediaSpec spec;
         Damage damage;
         size_t audioStreams;  // of the result; 0: the repair fails
+        const char* output = nullptr;  // in the current folder; else in the work folder
     } cases[] = {
         {"caf\xc3\xa9 metadata \xe6\x97\xa5\xe6\x9c\xac.mxf", {}, metadata, 1},
         {"eight mono, end cut off.mxf", {50, "25", "pcm_s24le", 1, 8}, cut, 8},
         {"header partition gone.mxf", {}, header, 0},
         {"evil.mxf\" -f mxf \"victim.txt", {}, none, 1},  // one argument, not the decoy
-        // A recorder file reaches the encoder as a copy named .mxf, here in the
-        // repair folder as take.mxf beside it is not the library's; the copy goes.
-        {"take.rsv", {}, none, 1},
+        {"take.rsv", {}, none, 1},  // read as MXF; take.mxf beside it is not the library's
+        // Names that the encoder would read as protocols: the file x is not
+        // the input, and the output does not replace C0001.MXF.
+        {"file:x", {}, none, 1},
+        {"C0001.MXF", {}, none, 1, "file:C0001.MXF"},
     };
     MakeMxf(media / "evil.mxf", MediaSpec{10});
+    MakeMxf(media / "x", MediaSpec{10});
     WriteBytes(media / "victim.txt", {'v'});
     WriteBytes(media / "take.mxf", {'k'});
     struct Back {
@@ -43,23 +48,28 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
         SCOPED_TRACE(c.input);
         NextCase();
         QorMxfDestroy();  // the library stays usable
-        const std::string input = media / c.input, output = work / "new dir/" + c.input + ".mxf";
+        const std::string input = media / c.input;
+        const std::string given = c.output ? c.output : work / "new dir/" + c.input + ".mxf";
+        const std::string output = c.output ? media / c.output : given;
         MakeMxf(input, c.spec);
         std::vector<uint8_t> bytes = ReadBytes(input);
         c.damage(bytes);
         WriteBytes(input, bytes);
-        const auto mediaBefore = HashTree(media.Path()), workBefore = HashTree(work / "work");
         const bool ok = c.audioStreams > 0;
+        if (!ok) WriteBytes(output, {'o', 'l', 'd'});
+        const auto mediaBefore = HashTree(media.Path()), workBefore = HashTree(work / "work");
 
-        EXPECT_EQ(QorMxfGeneralRepair(input.c_str(), output.c_str()),
-                  ok ? VEXMEND_OK : VEXMEND_NO_OUTPUT);
+        EXPECT_EQ(QorMxfGeneralRepair(c.input, given.c_str()), ok ? VEXMEND_OK : VEXMEND_NO_OUTPUT);
         ProbeResult probe = Probe(output);
         EXPECT_EQ(probe.videoStreams, ok ? 1 : 0);
         EXPECT_EQ(probe.audio.size(), c.audioStreams);
         EXPECT_NEAR(probe.videoPackets, ok ? Probe(input).videoPackets : 0, 1);  // a cut frame
-        EXPECT_EQ(HashTree(media.Path()), mediaBefore);
+        EXPECT_EQ(ReadText(output) == "old", !ok);
+        auto mediaAfter = HashTree(media.Path());
+        mediaAfter.erase(output);
+        EXPECT_EQ(mediaAfter, mediaBefore);
         EXPECT_EQ(HashTree(work / "work"), workBefore);
-        EXPECT_TRUE(Logged(ok ? ") GeneralRepair Completed,general out file: " + output + "\n"
+        EXPECT_TRUE(Logged(ok ? ") GeneralRepair Completed,general out file: " + given + "\n"
                               : ") [GeneralRepair] encoder exit status: 1\n"));
     }
 }
@@ -118,6 +128,7 @@ TEST_F(BothRepairs, RefusedArgumentsChangeNothing)
     EXPECT_EQ(QorMxfAdvanceRepair(in, nullptr, "o2.mxf"), VEXMEND_MISSING_PATH);
     EXPECT_EQ(QorMxfAdvanceRepair(nullptr, in, "o2.mxf"), VEXMEND_MISSING_PATH);
     EXPECT_EQ(QorMxfAdvanceRepair(in, in, ""), VEXMEND_ADVANCE_FAILED);
+    EXPECT_EQ(QorMxfAdvanceRepair(in, "", "o2.mxf"), VEXMEND_ADVANCE_FAILED);
     EXPECT_EQ(HashTree(work.Path()), before);
     EXPECT_FALSE(Logged("ffmpeg Repair completed.") || Logged("probe sample:"));
 }

@@ -12,10 +12,10 @@ namespace {
 // The first QorMxfInit makes the manager for the rest of the process, so this
 // test runs in a fresh run of this program: repairs before it return -1 and
 // make nothing, QorMxfDestroy does nothing. Each QorMxfInit appends its
-// banner to the log, in the log folder or else in the host's folder. A work
-// folder that cannot be made, or a folder text that is not UTF-8, gives the
-// user's temporary folder and failing that the current folder; null folders
-// keep the earlier ones.
+// banner to the log, in the log folder or, when it is missing or takes no
+// log, in the host's folder. A work folder that cannot be made, or a folder
+// text that is not UTF-8, gives the user's temporary folder and failing that
+// the current folder; null folders keep the earlier ones.
 TEST(Init, BeforeInitAndFolderFallbacks)
 {
     const std::string hostLog = WideToUtf8(GetHostFolder()) + "/QorVideoRepair.log";
@@ -39,13 +39,14 @@ TEST(Init, BeforeInitAndFolderFallbacks)
     WriteBytes(folders / "file", {1});                       // no folder can be made below it
     const std::string made = folders / "a/b", vr = profile / "AppData/Local/Temp/VR";
     const std::string notMade = "Temp dir is not exist.", missing = folders / "missing";
-    const std::string belowFile = folders / "file/sub";
+    const std::string belowFile = folders / "file/sub", file = folders / "file";
     const struct {
         const char *logs, *work;
         std::string userProfile, printed, tempDir;
     } cases[] = {
         {missing.c_str(), made.c_str(), profile.Path(), "", made},
         {nullptr, nullptr, profile.Path(), "", made},
+        {file.c_str(), nullptr, profile.Path(), "", made},  // a log folder that takes no log
         {"bad \xff logs", "bad \xff work", profile.Path(), notMade, vr},
         {missing.c_str(), belowFile.c_str(), folders / "file",
          notMade + "Temp dir is not exist, will set current dir.", ""},

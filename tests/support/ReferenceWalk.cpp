@@ -55,6 +55,7 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
         available = past || n > available ? 0 : available - n;
     };
     WalkResult result;
+    uint64_t run = 0;  // unrecognised bytes since the last element
     // At each position the walk and then the element test ask for the
     // look-ahead; the element test sees the window's valid bytes.
     while (position < size && require(std::min(size - position - available, settings.lookAhead))) {
@@ -64,7 +65,8 @@ WalkResult WalkFile(const uint8_t* file, uint64_t size, const WalkSettings& sett
                 {position + header.offset, header.size, header.kind, position});
             skip(header.offset);
             skip(header.size);
-        } else if (skip(1); ++result.unrecognised > settings.limit) {
+            run = 0;
+        } else if (skip(1), ++result.unrecognised; ++run > settings.limit) {
             result.limitReached = true;
             break;
         }

@@ -24,7 +24,7 @@ ReferenceElement MatchReferenceHeader(const uint8_t* bytes, uint64_t count);
 struct WalkSettings {
     uint64_t capacity = 0x2000000;   // the reader's window
     uint64_t lookAhead = 0x400000;   // asked of the reader at each position
-    uint64_t limit = 0x80000000;     // unrecognised bytes that end the walk
+    uint64_t limit = 0x80000000;     // unrecognised bytes in one run that end the walk
     uint64_t readable = UINT64_MAX;  // bytes the source delivers (a file that shrank)
 };
 

@@ -54,7 +54,7 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         test::TempFolder folder;
         const std::string program = folder / "encoder.sh", pidFile = folder / "child.pid";
         const std::string script = "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
-                                   "\nfor last; do :; done\necho noise >&2\n"
+                                   "\nfor last; do :; done\nlast=${last#file:}\necho noise >&2\n"
                                    "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 9\n"
                                    "audio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
                                    standIn.script + "\n";
@@ -86,14 +86,14 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 // Each audio track is an input of its own, mapped in track order and copied.
 TEST(MergeRun, ArgumentsForTwoTracks)
 {
-    const std::vector<AudioInput> tracks{{{"-f", "s24le"}, "a.dat"}, {{"-ac", "2"}, "a2.dat"}};
+    const std::vector<AudioInput> tracks{{{"-f", "s24le"}, "/a.dat"}, {{"-ac", "2"}, "/-a2"}};
     std::string arguments;
-    for (const std::string& a : MxfAdvanceRepair().MergeArguments("v.dat", tracks, "o.mxf"))
+    for (const std::string& a : MxfAdvanceRepair().MergeArguments("/v.dat", tracks, "/o.mxf"))
         arguments += a + " ";
-    EXPECT_EQ(
-        arguments,
-        "-y -i v.dat -f s24le -i a.dat -ac 2 -i a2.dat -map 0:v -map 1:a -map 2:a -acodec copy "
-        "-vcodec copy -copyinkf -bsf:v setts=pts=N:dts=N -t 0.000000 -f mxf o.mxf ");
+    EXPECT_EQ(arguments,
+              "-y -i file:/v.dat -f s24le -i file:/a.dat -ac 2 -i file:/-a2 -map 0:v -map 1:a "
+              "-map 2:a -acodec copy -vcodec copy -copyinkf -bsf:v setts=pts=N:dts=N -t 0.000000 "
+              "-f mxf file:/o.mxf ");
 }
 
 // In an existing output folder the result takes the damaged file's name, a

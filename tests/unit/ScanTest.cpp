@@ -127,6 +127,8 @@ TEST(ScanWalk, FindsWhatTheReaderShowsIt)
          "25+258v "},
         {"limit not passed", two, {64, 25, 100}, "17+10v 144+10v "},
         {"limit passed", two, {64, 25, 99}, "17+10v "},
+        {"limit counts one run", Maker{two}.Zeros(100).Element(0x15, 10).file, {64, 25, 100},
+         "17+10v 144+10v 271+10v "},
         {"file shrank", two, {64, 25, 0x80000000, 60}, "17+10v "},
         // clang-format on
     };

@@ -4,8 +4,7 @@
 #include <Poco/Stopwatch.h>
 #include <Poco/Thread.h>
 
-#include <cstdio>
-
+#include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/VideoCodec.h"
 #include "platform/ChildProcess.h"
@@ -42,13 +41,13 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
         }
         args.insert(args.end(), {"-f", demuxer});
     }
-    args.insert(args.end(), {"-i", videoDataPath});
+    args.insert(args.end(), {"-i", EncoderFileName(videoDataPath)});
     // Each audio track is an input of its own, described by its stream's
     // arguments, and goes into the result in track order at its own sample
     // format.
     for (const AudioInput& track : audio) {
         args.insert(args.end(), track.args.begin(), track.args.end());
-        args.insert(args.end(), {"-i", track.path});
+        args.insert(args.end(), {"-i", EncoderFileName(track.path)});
     }
     if (!audio.empty()) {
         args.insert(args.end(), {"-map", "0:v"});
@@ -57,13 +56,11 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
         }
         args.insert(args.end(), {"-acodec", "copy"});
     }
-    char duration[64];
-    std::snprintf(duration, sizeof duration, "%f",
-                  static_cast<double>(videoSamples.size()) / frameRate);
     // Every frame is kept, also those before the first key frame, and counted
     // afresh: damaged frames carry damaged timestamps.
     args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t",
-                             duration, "-f", "mxf", outputPath});
+                             DurationText(videoSamples.size(), frameRate), "-f", "mxf",
+                             EncoderFileName(outputPath)});
     return args;
 }
 

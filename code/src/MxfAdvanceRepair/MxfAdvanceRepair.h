@@ -98,6 +98,9 @@ private:
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
 
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
+    // Empty when the damaged file's pictures are of the sample's codec, else
+    // a text that names both codecs.
+    std::string PictureCodecMismatch();
     void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer,
                    bool isVideo);
     void WriteVideoData(std::ostream& target, std::vector<char>& buffer);
@@ -124,6 +127,9 @@ private:
     // carries (for damaged files whose first frames lost theirs).
     std::string videoCodec;
     std::vector<uint8_t> sampleStreamHeader;
+    // The last four key bytes of the sample's first picture element (item
+    // type, element count, element type, element number); 0 when unknown.
+    uint32_t samplePictureKey = 0;
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;

@@ -18,6 +18,9 @@ namespace vexmend {
 namespace {
 
 constexpr size_t kCopyChunk = 1048576;
+// Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
+// after it a name stays within every file system's limit of 255.
+constexpr size_t kLongestStem = 200;
 
 // Removes the data files when the call that made them ends, also by an error.
 class DataFileCleanup {
@@ -34,13 +37,18 @@ private:
     std::vector<std::string> paths;
 };
 
-// The file name cut before its last ".", as the file-system path type names it.
-std::wstring Stem(const std::wstring& path)
+// The file name cut before its last ".", as the file-system path type names
+// it, in UTF-8 and cut to kLongestStem bytes at a character's start.
+std::string Stem(const std::wstring& path)
 {
     std::wstring::size_type slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
     std::wstring::size_type dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
+    std::string stem = WideToUtf8(dot == std::wstring::npos ? name : name.substr(0, dot));
+    if (stem.size() <= kLongestStem) return stem;
+    size_t cut = kLongestStem;
+    while ((static_cast<uint8_t>(stem[cut]) & 0xC0) == 0x80) --cut;
+    return stem.substr(0, cut);
 }
 
 }  // namespace
@@ -126,7 +134,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         MakeOutputPath(Utf8ToWideNoLocale(damaged.toString()), outputDir));
 
     std::string folder = Poco::Path(WideToUtf8(outputDir)).toString();
-    std::string pathStem = folder + "/" + WideToUtf8(Stem(damagedPath));
+    std::string pathStem = folder + "/" + Stem(damagedPath);
     std::string videoDataPath = pathStem + "_Video.dat";
     std::vector<std::string> dataPaths{videoDataPath};
     for (size_t k = 0; k < SoundTrackCount(); ++k) dataPaths.push_back(AudioDataPath(pathStem, k));

@@ -106,6 +106,7 @@ SampleEssence ReadSampleEssence(const std::string& path, const std::string& code
         return true;
     });
     if (!picture) return essence;
+    essence.pictureKey = picture->trackNumber;
     uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
     size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
     essence.streamHeader.assign(walk.Block().begin(),

@@ -18,10 +18,12 @@ std::optional<EssenceSample> FindFirstPictureElement(const std::string& path);
 
 // What a healthy sample's first content packages show, from one walk: the
 // stream header of its first picture (empty when the codec has none or there
-// is no picture), and the track numbers of its sound elements in the order
+// is no picture), the last four key bytes of that picture element (0 when
+// there is none), and the track numbers of its sound elements in the order
 // they first appear, its sound tracks.
 struct SampleEssence {
     std::vector<uint8_t> streamHeader;
+    uint32_t pictureKey = 0;
     std::vector<uint32_t> soundTracks;
 };
 SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec);

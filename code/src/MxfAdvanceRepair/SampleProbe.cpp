@@ -4,6 +4,7 @@
 // sound tracks carry the audio streams.
 #include <chrono>
 
+#include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/SampleReport.h"
@@ -25,10 +26,13 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
     if (AnalyzeAudioCodecInfo() < 0) {
         Log(LogLevel::Error, __LINE__,
             "[AnalyzeSampleVideo]Analysize audio codec info by ffmpeg failed.", int32_t{-1});
+        // Forgotten, so that the next repair with this sample probes it again.
+        samplePath.clear();
         return -1;
     }
     SampleEssence essence = ReadSampleEssence(WideToUtf8(samplePath), videoCodec);
     sampleStreamHeader = std::move(essence.streamHeader);
+    samplePictureKey = essence.pictureKey;
     // Sound tracks only count for streams that the report describes.
     sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>()
                                              : std::move(essence.soundTracks);
@@ -40,7 +44,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     int32_t usable = CheckCommandExists(encoderPath);
     if (usable != 0) return usable;
 
-    const std::vector<std::string> args{"-i", WideToUtf8(samplePath)};
+    const std::vector<std::string> args{"-i", EncoderFileName(WideToUtf8(samplePath))};
     Log(LogLevel::Debug, __LINE__, "[AnalyzeSampleVideo] probe sample:", args[1]);
     platform::ChildProcess child(encoderPath, args, true);
 

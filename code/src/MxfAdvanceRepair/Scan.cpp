@@ -8,6 +8,7 @@
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/VideoCodec.h"
 #include "StreamBuffer.h"
 #include "TextConvert.h"
 
@@ -17,6 +18,9 @@ namespace {
 
 // The scan needs at least this many video frames to succeed.
 constexpr size_t kMinimumVideoFrames = 5;
+// Picture elements, spread over the file, whose key and first bytes are held
+// against the sample's.
+constexpr size_t kCodecChecks = 32;
 
 }  // namespace
 
@@ -77,6 +81,31 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
         totalSize);
 }
 
+std::string MxfAdvanceRepair::PictureCodecMismatch()
+{
+    // The element type (key byte 15) tells the essence mapping, the first
+    // bytes the codec; a few damaged pictures must not decide.
+    const uint32_t mapping = 0xFF00FF00;
+    const size_t step = std::max<size_t>(1, videoSamples.size() / kCodecChecks);
+    size_t checked = 0, alike = 0;
+    std::string found;
+    for (size_t i = 0; i < videoSamples.size(); i += step, ++checked) {
+        const EssenceSample& picture = videoSamples[i];
+        uint8_t head[16] = {};
+        int32_t got = ReadVideoAt(picture.offset, head, std::min<uint64_t>(picture.size, 16));
+        const size_t size = static_cast<size_t>(std::max(got, 0));
+        const bool sameKey = samplePictureKey == 0 ||
+                             (picture.trackNumber & mapping) == (samplePictureKey & mapping);
+        if (sameKey && FrameLooksLike(videoCodec, head, size)) {
+            ++alike;
+        } else if (found.empty()) {
+            found = CodecOfFrame(head, size);
+        }
+    }
+    if (2 * alike > checked) return std::string();
+    return "damaged file " + found + ", sample " + (videoCodec.empty() ? "unknown" : videoCodec);
+}
+
 int32_t MxfAdvanceRepair::Repair()
 {
     int probe = AnalyzeSampleVideo();
@@ -96,18 +125,20 @@ int32_t MxfAdvanceRepair::Repair()
     ScanWalkResult walk = WalkEssenceElements(*reader, static_cast<uint64_t>(videoFileSize),
                                               videoSamples, audioSamples);
     if (walk.limitReached) {
-        Log(LogLevel::Info, __LINE__, "[MXF] Unused size exceed, offset:.",
+        Log(LogLevel::Warning, __LINE__, "[MXF] Unused size exceed, offset:.",
             uint64_t{reader->Position()});
     }
 
-    int32_t result = -1;
-    if (videoSamples.size() >= kMinimumVideoFrames) {
-        ReportScanResult();
-        result = 0;
-    } else {
+    if (videoSamples.size() < kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});
+        return -1;
     }
-    return result;
+    ReportScanResult();
+    if (std::string mismatch = PictureCodecMismatch(); !mismatch.empty()) {
+        Log(LogLevel::Error, __LINE__, "[MXF] pictures are not of the sample's codec:", mismatch);
+        return -1;
+    }
+    return 0;
 }
 
 }  // namespace vexmend

@@ -43,6 +43,7 @@ ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
                                    const ScanWalkSettings& settings)
 {
     ScanWalkResult result;
+    uint64_t run = 0;  // unrecognised bytes since the last element
     while (reader.Position() < fileSize) {
         if (!reader.Require(std::min(reader.Remaining(), settings.lookAhead))) break;
         EssenceSample sample = ReadEssenceElement(reader, settings.lookAhead);
@@ -50,16 +51,18 @@ ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
         if (sample.found) {
             (sample.kind == EssenceKind::Video ? video : audio).push_back(sample);
             step = sample.size;
+            run = 0;
         } else {
             // A run of rejected positions is stepped over at once, as far as
             // the walk would go before its loop test or byte limit stops it.
             uint64_t limit = std::min(fileSize - reader.Position(),
-                                      settings.unrecognisedLimit + 1 - result.unrecognised);
+                                      settings.unrecognisedLimit + 1 - run);
             step = CountRejectedPositions(reader, settings.lookAhead, limit);
             result.unrecognised += step;
+            run += step;
         }
         reader.Skip(step);
-        if (result.unrecognised > settings.unrecognisedLimit) {
+        if (run > settings.unrecognisedLimit) {
             result.limitReached = true;
             break;
         }

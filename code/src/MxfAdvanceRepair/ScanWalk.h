@@ -15,20 +15,22 @@ class StreamBuffer;
 struct ScanWalkSettings {
     // Look-ahead asked of the reader at each position.
     uint64_t lookAhead = kLookAhead;
-    // More bytes than this stepped over one at a time end the walk.
+    // A run of more bytes than this stepped over one at a time, with no
+    // element between them, ends the walk.
     uint64_t unrecognisedLimit = 0x80000000ull;
 };
 
 struct ScanWalkResult {
     // Bytes stepped over one at a time.
     uint64_t unrecognised = 0;
-    // The walk ended because `unrecognised` went past the limit.
+    // The walk ended because a run of unrecognised bytes went past the limit.
     bool limitReached = false;
 };
 
 // Walks `reader` while its position is below `fileSize`, appending video
 // elements to `video` and audio elements to `audio`. Ends at the file's end,
-// at a failed look-ahead request or past the limit of unrecognised bytes.
+// at a failed look-ahead request or past the limit of unrecognised bytes in
+// one run.
 ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
                                    std::vector<EssenceSample>& video,
                                    std::vector<EssenceSample>& audio,

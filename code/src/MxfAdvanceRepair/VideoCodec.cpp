@@ -109,16 +109,122 @@ bool RawDemuxerTakesFrameRate(const std::string& codec)
     return entry != nullptr && entry->takesFrameRate;
 }
 
-std::string FrameRateText(double rate)
+namespace {
+
+// A frame rate as numerator and denominator: the 1000/1001 family exactly,
+// others to the thousandth of a frame a second.
+struct Rational {
+    int64_t numerator, denominator;
+};
+
+Rational ExactFrameRate(double rate)
 {
     for (int base : {24, 30, 48, 60, 120}) {
-        if (std::fabs(rate - base * 1000.0 / 1001.0) < 0.005) {
-            return std::to_string(base * 1000) + "/1001";
-        }
+        if (std::fabs(rate - base * 1000.0 / 1001.0) < 0.005) return {base * 1000, 1001};
+    }
+    return {std::llround(rate * 1000), 1000};
+}
+
+}  // namespace
+
+std::string FrameRateText(double rate)
+{
+    if (ExactFrameRate(rate).denominator == 1001) {
+        return std::to_string(ExactFrameRate(rate).numerator) + "/1001";
     }
     char text[32];
     std::snprintf(text, sizeof text, "%g", rate);
     return text;
+}
+
+std::string DurationText(uint64_t frames, double rate)
+{
+    Rational exact = ExactFrameRate(rate);
+    if (exact.numerator <= 0) exact = {30, 1};
+    const uint64_t numerator = static_cast<uint64_t>(exact.numerator);
+    const uint64_t micro =
+        (frames * static_cast<uint64_t>(exact.denominator) * 1000000 + numerator - 1) / numerator;
+    char text[48];
+    std::snprintf(text, sizeof text, "%llu.%06llu", static_cast<unsigned long long>(micro / 1000000),
+                  static_cast<unsigned long long>(micro % 1000000));
+    return text;
+}
+
+namespace {
+
+bool BeginsAsMpegFrame(const uint8_t* f, size_t size)
+{
+    // Sequence header, group of pictures or picture.
+    return size >= 4 && f[0] == 0 && f[1] == 0 && f[2] == 1 &&
+           (f[3] == 0xB3 || f[3] == 0xB8 || f[3] == 0x00);
+}
+
+// The first NAL unit header after a three- or four-byte start code.
+int FirstNalHeader(const uint8_t* f, size_t size)
+{
+    size_t at = size >= 4 && f[0] == 0 && f[1] == 0 && f[2] == 0 ? 1 : 0;
+    if (size < at + 4 || f[at] != 0 || f[at + 1] != 0 || f[at + 2] != 1) return -1;
+    return (f[at + 3] & 0x80) != 0 ? -1 : f[at + 3];
+}
+
+bool BeginsAsH264Frame(const uint8_t* f, size_t size)
+{
+    // Slices, SEI, parameter sets, access unit delimiter; SEI and delimiter
+    // are never reference data.
+    const int nal = FirstNalHeader(f, size), type = nal & 0x1F;
+    if (nal < 0 || type == 0 || type > 9 || (type >= 2 && type <= 4)) return false;
+    return (type != 6 && type != 9) || (nal & 0x60) == 0;
+}
+
+bool BeginsAsHevcFrame(const uint8_t* f, size_t size)
+{
+    const int nal = FirstNalHeader(f, size), type = (nal >> 1) & 0x3F;
+    return nal >= 0 && (type <= 21 || (type >= 32 && type <= 40));
+}
+
+// The VC-3 frame header prefix: 00 00 02 80 then 01 or 02, or for DNxHR 03
+// with the header's size in bytes 3 and 4.
+bool BeginsAsDnxhdFrame(const uint8_t* f, size_t size)
+{
+    if (size < 5 || f[0] != 0 || f[1] != 0) return false;
+    if (f[2] == 0x02 && f[3] == 0x80 && (f[4] == 1 || f[4] == 2)) return true;
+    const unsigned headerSize = static_cast<unsigned>(f[2] << 8 | f[3]);
+    return f[4] == 3 && headerSize >= 0x280 && headerSize <= 0x2170 && headerSize % 4 == 0;
+}
+
+// The header DIF block of a DIF sequence.
+bool BeginsAsDvFrame(const uint8_t* f, size_t size)
+{
+    return size >= 4 && f[0] == 0x1F && f[1] == 0x07 && f[2] == 0x00 && (f[3] & 0x7F) == 0x3F;
+}
+
+struct FrameRule {
+    const char* codec;
+    bool (*begins)(const uint8_t*, size_t);
+};
+
+constexpr FrameRule kFrameRules[] = {
+    {"mpeg2video", BeginsAsMpegFrame}, {"mpeg1video", BeginsAsMpegFrame},
+    {"h264", BeginsAsH264Frame},       {"hevc", BeginsAsHevcFrame},
+    {"dnxhd", BeginsAsDnxhdFrame},     {"dvvideo", BeginsAsDvFrame},
+};
+
+}  // namespace
+
+bool FrameLooksLike(const std::string& codec, const uint8_t* frame, size_t size)
+{
+    for (const FrameRule& rule : kFrameRules) {
+        if (codec == rule.codec) return rule.begins(frame, size);
+    }
+    return true;
+}
+
+std::string CodecOfFrame(const uint8_t* frame, size_t size)
+{
+    for (const FrameRule& rule : kFrameRules) {
+        if (rule.begins(frame, size)) return rule.codec;
+    }
+    return "unknown";
 }
 
 size_t StreamHeaderLength(const std::string& codec, const uint8_t* frame, size_t size)

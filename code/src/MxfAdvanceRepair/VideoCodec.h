@@ -20,6 +20,20 @@ bool RawDemuxerTakesFrameRate(const std::string& codec);
 // 1000/1001 family exactly ("30000/1001"), others in decimal.
 std::string FrameRateText(double rate);
 
+// The time that `frames` frames take at `rate` ("%f" text, seconds), from
+// the exact rate as FrameRateText gives it and rounded up to the
+// microsecond, so that no frame of a long 23.976 or 29.97 recording is cut.
+std::string DurationText(uint64_t frames, double rate);
+
+// True when `frame` begins as a frame of `codec` begins (a stream header or
+// picture start for MPEG-1/2, H.264 and HEVC, the frame header for DNxHD
+// and DV); codecs without such a rule pass.
+bool FrameLooksLike(const std::string& codec, const uint8_t* frame, size_t size);
+
+// The codec, of those with such a rule, whose frames begin as `frame` does;
+// "unknown" when none.
+std::string CodecOfFrame(const uint8_t* frame, size_t size);
+
 // Length of the stream header at the start of a frame: the bytes before its
 // first picture (MPEG-1/2: picture start code; H.264/HEVC: first slice NAL
 // unit). 0 for codecs whose frames need no header, or when no picture starts

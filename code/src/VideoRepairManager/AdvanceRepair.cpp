@@ -1,50 +1,52 @@
 // The advance repair: the engine scans the damaged file and builds a new one,
-// which is then moved to the caller's output path.
+// which then replaces the caller's output file whole.
+#include <Poco/Exception.h>
 #include <Poco/File.h>
-#include <Poco/Path.h>
+
+#include <optional>
 
 #include "EncoderLocation.h"
-#include "TextConvert.h"
-#include "VideoRepairManager/Folders.h"
 #include "FileIdentity.h"
+#include "TextConvert.h"
+#include "VideoRepairManager/CallFolder.h"
+#include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/TemporaryOutput.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 
 namespace vexmend {
 
 namespace {
 
-// Refuses, with an error record, inputs that are not regular files or that
-// lie in the library's work folders, and an output that would replace an
-// input: the output itself, or the file that the result becomes inside an
-// output folder.
-bool PathsAreSafe(LogSink& log, const std::wstring& damaged, const std::wstring& sample,
-                  const std::string& output)
+// The file that the result becomes: the output itself, or in an output
+// folder the damaged file's name there. Empty, after an error record, when
+// an input is not a regular file or lies in the library's work folders, or
+// when the result would replace an input.
+std::string ResultTarget(LogSink& log, const std::wstring& damaged, const std::wstring& sample,
+                         const std::string& output)
 {
     const std::string inputs[] = {WideToUtf8(damaged), WideToUtf8(sample)};
     for (const std::string& input : inputs) {
         if (IsSpecialEntry(input)) {
             log.Write(LogLevel::Error, __LINE__,
                       "[AdvanceRepair] input is not a regular file:", input);
-            return false;
+            return std::string();
         }
         if (LiesInWorkFolders(input)) {
             log.Write(LogLevel::Error, __LINE__,
                       "[AdvanceRepair] input lies in a work folder of the library:", input);
-            return false;
+            return std::string();
         }
     }
-    // The file the result becomes: the output itself, or in an output folder
-    // the damaged file's name there.
     std::string target = MakeOutputPath(damaged, Utf8ToWideNoLocale(output));
     if (target.empty()) target = output;
     for (const std::string& input : inputs) {
         if (SamePath(target, input)) {
             log.Write(LogLevel::Error, __LINE__,
                       "[AdvanceRepair] output would replace an input:", output);
-            return false;
+            return std::string();
         }
     }
-    return true;
+    return target;
 }
 
 // Closes the engine's stream on the damaged file when the repair returns, so
@@ -72,24 +74,39 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Start repair:", damagedPath);
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] Sample video:", samplePath);
 
-    // Without an output path the repaired file could go nowhere.
-    if (outputPath == nullptr || *outputPath == '\0') {
-        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output path is empty",
+    // Without an output path the repaired file could go nowhere, and
+    // without a sample the frames cannot be described.
+    if (outputPath == nullptr || *outputPath == '\0' || *samplePath == '\0') {
+        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output or sample path is empty",
                        "VideoRepairManager::AdvanceRepair");
         return ResultAdvanceFailed;
     }
-    if (!PathsAreSafe(*logSink, damaged, sample, outputPath)) return ResultAdvanceFailed;
-
-    std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
-    ToForwardSlashes(resultFolder);
-    Poco::File resultFolderEntry(WideToNarrow(resultFolder));
-    if (!resultFolderEntry.exists()) resultFolderEntry.createDirectory();
-
+    const std::string target = ResultTarget(*logSink, damaged, sample, outputPath);
+    if (target.empty()) return ResultAdvanceFailed;
     if (!engine) {
         logSink->Write(LogLevel::Debug, __LINE__, "Repair error.",
                        "VideoRepairManager::AdvanceRepair");
         return ResultAdvanceFailed;
     }
+
+    // The call's own folder in AdvanceRepairedVideo takes the data files and
+    // the result; the temporary output beside the output shows at once that
+    // the output's folder takes files, before the scan.
+    std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
+    ToForwardSlashes(resultFolder);
+    std::optional<CallFolder> call;
+    std::optional<TemporaryOutput> temporary;
+    try {
+        call.emplace(WideToNarrow(resultFolder));
+        temporary.emplace(target);
+        call->Note(temporary->Path());
+    } catch (const std::exception& error) {
+        const Poco::Exception* poco = dynamic_cast<const Poco::Exception*>(&error);
+        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output cannot be written:",
+                       poco != nullptr ? poco->displayText() : std::string(error.what()));
+        return ResultAdvanceFailed;
+    }
+
     CloseVideoFileOnReturn closeVideoFile{engine.get()};
     engine->SetLogger(logSink.get());
     engine->SetVideoPath(damaged, sample);
@@ -103,11 +120,10 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
 
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start GetRepairedVideo ",
                    WideToNarrow(damaged));
-    const std::string result = WideToNarrow(engine->GetRepairedVideo(damaged, resultFolder));
+    const std::string result =
+        WideToNarrow(engine->GetRepairedVideo(damaged, Utf8ToWide(call->Path())));
     logSink->Write(LogLevel::Debug, __LINE__,
                    "AdvanceRepair Completed,advance temp out file:", result);
-
-    EnsureParentFolder(outputPath);
 
     if (result.empty() || !Poco::File(result).exists()) {
         logSink->Write(LogLevel::Error, __LINE__, "Advance Repair failed",
@@ -115,11 +131,14 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         return ResultAdvanceFailed;
     }
     try {
-        const char* how = MoveOrCopyFile(result, Poco::Path(outputPath).toString());
+        const char* how = temporary->Take(result);
+        temporary->Commit();
         logSink->Write(LogLevel::Debug, __LINE__, std::string("[AdvanceRepair] result moved by ") +
                                                       how + ":", outputPath);
-    } catch (...) {
-        // The repair has succeeded; the result may stay in the work folder.
+    } catch (const Poco::Exception& error) {
+        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output cannot be written:",
+                       error.displayText());
+        return ResultAdvanceFailed;
     }
     logSink->Write(LogLevel::Debug, __LINE__,
                    "AdvanceRepair Completed,advance out file:", outputPath);

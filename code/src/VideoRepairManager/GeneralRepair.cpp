@@ -1,13 +1,16 @@
 // The general repair: the encoder rewraps the damaged file with stream copy.
+#include <Poco/Exception.h>
 #include <Poco/File.h>
-#include <Poco/Path.h>
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "FileIdentity.h"
 #include "TextConvert.h"
+#include "VideoRepairManager/CallFolder.h"
 #include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/TemporaryOutput.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 #include "platform/ChildProcess.h"
 
@@ -41,23 +44,12 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
         return ResultNoInput;
     }
 
-    const std::wstring repairFolder = WorkSubfolder(L"RepairedVideo");
-    try {
-        Poco::File folder(WideToNarrow(repairFolder));
-        if (!folder.exists()) folder.createDirectories();
-    } catch (...) {
-        logSink->Write(LogLevel::Error, __LINE__, "Create repair dir failed",
-                       "VideoRepairManager::GeneralRepair");
-        return ResultRepairDirFailed;
-    }
-
     if (outputPath == nullptr || *outputPath == '\0') {
         logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output path is empty",
                        "VideoRepairManager::GeneralRepair");
         return ResultNoOutput;
     }
-    // Nothing the repair writes or removes may be its input: not the output,
-    // and not the recorder-file copy, which may land in RepairedVideo.
+    // Nothing the repair writes or removes may be its input.
     if (LiesInWorkFolders(inputPath)) {
         logSink->Write(LogLevel::Error, __LINE__,
                        "[GeneralRepair] input lies in a work folder of the library:", inputPath);
@@ -68,54 +60,54 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
                        "[GeneralRepair] output would replace an input:", outputPath);
         return ResultNoOutput;
     }
-    EnsureParentFolder(outputPath);
 
-    // The encoder tells containers apart by extension: a raw recorder file
-    // (rsv, klv) is shown to it as an mxf copy, beside the input or else in
-    // the repair folder. The copy never replaces a file, nor the output; when
-    // none can be made, the encoder reads the input itself.
-    Poco::Path input(inputPath);
-    std::string copyPath;
-    if (input.getExtension() == "rsv" || input.getExtension() == "klv") {
-        input.setExtension("mxf");
-        const std::string inRepairFolder = Poco::Path(WideToNarrow(repairFolder))
-                                               .makeDirectory()
-                                               .setFileName(input.getFileName())
-                                               .toString();
-        copyPath = CopyToNewFile(inputPath, {input.toString(), inRepairFolder}, outputPath);
-        input = Poco::Path(copyPath.empty() ? std::string(inputPath) : copyPath);
+    // The call's own folder in RepairedVideo notes the temporary output, so
+    // that a later call removes it should this process die.
+    std::optional<CallFolder> call;
+    try {
+        call.emplace(WideToNarrow(WorkSubfolder(L"RepairedVideo")));
+    } catch (...) {
+        logSink->Write(LogLevel::Error, __LINE__, "Create repair dir failed",
+                       "VideoRepairManager::GeneralRepair");
+        return ResultRepairDirFailed;
     }
-    const std::wstring encoderInput = Utf8ToWide(input.toString());
-    const std::wstring encoderOutput = Utf8ToWide(outputPath);
+    std::optional<TemporaryOutput> temporary;
+    try {
+        temporary.emplace(outputPath);
+    } catch (const Poco::Exception& error) {
+        logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output cannot be written:",
+                       error.displayText());
+        return ResultNoOutput;
+    }
+    call->Note(temporary->Path());
 
+    // The encoder reads the input as MXF whatever its extension (rsv, klv).
     int32_t exitStatus = 0;
-    const int32_t encoderResult = FfmpegRepair(encoderInput, encoderOutput, exitStatus);
-
-    if (!copyPath.empty()) {
-        try {
-            Poco::File copy(copyPath);
-            if (copy.exists()) copy.remove();
-        } catch (...) {
-        }
-    }
-
-    // A failed run may leave a partial result; with -y it has replaced any
-    // older file there. (An output path that names the input was refused.)
-    const bool encoderFailed = encoderResult == 0 && exitStatus != 0;
-    if (encoderFailed) {
+    int32_t encoderResult = FfmpegRepair(Utf8ToWide(EncoderFileName(inputPath)),
+                                         Utf8ToWide(EncoderFileName(temporary->Path())),
+                                         exitStatus);
+    if (encoderResult == 0 && exitStatus != 0) {
         logSink->Write(LogLevel::Error, __LINE__,
                        "[GeneralRepair] encoder exit status:", exitStatus);
-        try {
-            Poco::File output(outputPath);
-            if (output.exists()) output.remove();
-        } catch (...) {
-        }
+        encoderResult = ResultNoOutput;
     }
-
+    if (encoderResult == 0 && Poco::File(temporary->Path()).getSize() > 0) {
+        try {
+            temporary->Commit();
+        } catch (const Poco::Exception& error) {
+            logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output cannot be written:",
+                           error.displayText());
+            return ResultNoOutput;
+        }
+        logSink->Write(LogLevel::Debug, __LINE__,
+                       "GeneralRepair Completed,general out file:", outputPath);
+        return ResultOk;
+    }
+    // A file that was at the output before stays as it was.
     if (Poco::File(outputPath).exists()) {
         logSink->Write(LogLevel::Debug, __LINE__,
-                       "GeneralRepair Completed,general out file:", encoderOutput);
-        return encoderResult < 0 || encoderFailed ? ResultNoOutput : ResultOk;
+                       "GeneralRepair Completed,general out file:", outputPath);
+        return ResultNoOutput;
     }
     logSink->Write(LogLevel::Error, __LINE__, "GeneralRepair ffmpeg not generate repairedVideo",
                    "VideoRepairManager::GeneralRepair");

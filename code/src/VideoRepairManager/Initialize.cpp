@@ -2,6 +2,8 @@
 #include <Poco/File.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "EncoderLocation.h"
@@ -33,6 +35,12 @@ bool CreateFolders(const std::wstring& path)
     } catch (...) {
         return false;
     }
+}
+
+// True when the file can be opened for appending (and is made if missing).
+bool CanAppend(const std::wstring& path)
+{
+    return std::ofstream(std::filesystem::u8path(WideToUtf8(path)), std::ios::app).is_open();
 }
 
 // A folder argument as wide text. Malformed UTF-8 gives the empty text, which
@@ -82,8 +90,12 @@ int32_t VideoRepairManager::Initialize(const char* logFolderText, const char* wo
         }
     }
 
+    // A log folder that takes no log counts as missing, so that there is
+    // always a log.
     if (logFolderText != nullptr) logFolder = FolderArgument(logFolderText);
-    if (!EntryExists(logFolder)) logFolder = hostFolder;
+    if (!EntryExists(logFolder) || !CanAppend(logFolder + L"/QorVideoRepair.log")) {
+        logFolder = hostFolder;
+    }
 
     // A repeated initialisation replaces the log and the engine; the old
     // engine is closed first so that it holds no file open.

@@ -36,4 +36,30 @@ using ZeroedBlock = std::unique_ptr<uint8_t[], BlockRelease>;
 // faults. Throws std::bad_alloc when the memory is not available.
 ZeroedBlock AllocateZeroedBlock(size_t size);
 
+// A file that one process holds locked while it lives. The system drops the
+// lock when the process ends, however it ends, so that another process can
+// tell a file abandoned by a dead process from one in use.
+class FileLock {
+public:
+    // Creates `path` (UTF-8), which must not exist yet, locked, with `text`
+    // in it. Throws std::runtime_error when it cannot.
+    FileLock(const std::string& path, const std::string& text);
+    // The existing file `path` locked, when no live process holds it; null
+    // when one does or the file cannot be opened.
+    static std::unique_ptr<FileLock> TryLock(const std::string& path);
+    ~FileLock();
+
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Appends `text` to the file; false when it cannot.
+    bool Append(const std::string& text);
+    // The file's whole text.
+    std::string Read() const;
+
+private:
+    explicit FileLock(intptr_t handle) : handle(handle) {}
+    intptr_t handle;
+};
+
 }  // namespace vexmend::platform

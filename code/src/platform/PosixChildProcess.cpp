@@ -1,11 +1,14 @@
-// POSIX child processes: posix_spawn into a new process group, standard
-// streams on /dev/null, no other inherited descriptors.
+// POSIX child processes: fork and exec into a new process group, standard
+// streams on /dev/null, no other inherited descriptors, killed when the
+// thread that started them ends.
 #include "platform/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/close_range.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,22 +28,40 @@ int32_t StatusOf(int status)
     return -1;
 }
 
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    SpawnSetup()
+// Closes a descriptor when the scope ends.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor()
     {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
+        if (fd >= 0) close(fd);
     }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
+
+// In the new process, before the program replaces it: only calls that are
+// safe between fork and exec. Returns only when something failed.
+[[noreturn]] void StartInChild(char* const* argv, int errorOutput, int statusPipe, pid_t parent)
+{
+    // The child dies with the thread that started it, also when the host is
+    // killed; a parent gone before this call is caught by the test after it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    setpgid(0, 0);
+    int input = open("/dev/null", O_RDONLY);
+    int output = open("/dev/null", O_WRONLY);
+    if (input < 0 || output < 0 || dup2(input, 0) < 0 || dup2(output, 1) < 0 ||
+        dup2(errorOutput >= 0 ? errorOutput : output, 2) < 0) {
+        _exit(127);
+    }
+    // Every other descriptor of the host closes with the exec.
+    if (syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd < 4096; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    execve(argv[0], argv, environ);
+    int error = errno;
+    ssize_t ignored = write(statusPipe, &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+}
 
 }  // namespace
 
@@ -53,31 +74,40 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     for (std::string& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
 
-    int pipeEnds[2] = {-1, -1};
-    if (captureError && pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    int errorEnds[2] = {-1, -1}, statusEnds[2] = {-1, -1};
+    if ((captureError && pipe2(errorEnds, O_CLOEXEC) != 0) || pipe2(statusEnds, O_CLOEXEC) != 0) {
+        for (int fd : {errorEnds[0], errorEnds[1]}) {
+            if (fd >= 0) close(fd);
+        }
         throw std::runtime_error("cannot make a pipe for " + program);
     }
-    SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
-    if (captureError) {
-        posix_spawn_file_actions_adddup2(&setup.actions, pipeEnds[1], 2);
-    } else {
-        posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
-    posix_spawnattr_setpgroup(&setup.attributes, 0);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
+    Descriptor errorWrite{errorEnds[1]}, statusRead{statusEnds[0]}, statusWrite{statusEnds[1]};
+    errorPipe = errorEnds[0];
 
-    pid_t pid = 0;
-    int failed = posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
-    if (captureError) close(pipeEnds[1]);
-    if (failed != 0) {
-        if (captureError) close(pipeEnds[0]);
+    const pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0) StartInChild(argv.data(), errorEnds[1], statusEnds[1], parent);
+    if (pid < 0) {
+        if (errorPipe >= 0) close(static_cast<int>(errorPipe));
         throw std::runtime_error("cannot start " + program);
     }
+    // Also here, so that the group exists before the first kill of it.
+    setpgid(pid, pid);
     id = static_cast<uint32_t>(pid);
-    errorPipe = pipeEnds[0];
+    close(statusWrite.fd);
+    statusWrite.fd = -1;
+    // The status pipe closes at the exec; an error number comes through it
+    // when the exec failed.
+    int error = 0;
+    ssize_t got;
+    do {
+        got = read(statusRead.fd, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        Wait();
+        if (errorPipe >= 0) close(static_cast<int>(errorPipe));
+        throw std::runtime_error("cannot start " + program);
+    }
 }
 
 ChildProcess::~ChildProcess()
