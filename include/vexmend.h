@@ -51,8 +51,9 @@ VEXMEND_API void QorMxfDestroy(void);
 /*
  * General repair: the encoder "ffmpeg.exe" beside the host executable reads
  * inputPath as MXF and rewraps every video and audio stream with stream copy
- * into outputPath. VEXMEND_OK only when the encoder succeeded; a failed run's
- * output is removed. An outputPath that is the input (by any name), or an
+ * into outputPath. VEXMEND_OK only when the encoder succeeded; the output
+ * is replaced only by a complete result, and a failed repair leaves it as it
+ * was. An outputPath that is the input (by any name), or an
  * input inside the work folder's repair folders, is refused before the
  * encoder runs. Returns VEXMEND_OK,
  * VEXMEND_NO_MANAGER, VEXMEND_NO_INPUT, VEXMEND_REPAIR_DIR_FAILED or
@@ -65,7 +66,8 @@ VEXMEND_API int32_t QorMxfGeneralRepair(const char* inputPath, const char* outpu
  * has the encoder wrap them again, with the audio coding and frame rate learnt
  * from samplePath, a healthy file from the same device. Both inputs must be
  * regular files outside the work folder's repair folders, and the result must
- * not replace either of them. Returns VEXMEND_OK,
+ * not replace either of them. As for the general repair, the output is
+ * replaced only by a complete result. Returns VEXMEND_OK,
  * VEXMEND_NO_MANAGER, VEXMEND_MISSING_PATH or VEXMEND_ADVANCE_FAILED.
  */
 VEXMEND_API int32_t QorMxfAdvanceRepair(const char* damagedPath, const char* samplePath,

@@ -26,6 +26,7 @@ run of rejected positions: last header in the window not tested @@ code/src/MxfA
 run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
 byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - result.unrecognised @@ settings.unrecognisedLimit - result.unrecognised @@ vexmend_unit_tests @@ *ScanWalk*
 byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (result.unrecognised > settings.unrecognisedLimit) { @@ if (result.unrecognised >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: counts the whole file, not one run @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@             run = 0;\n @@ \n @@ vexmend_unit_tests @@ *ScanWalk*
 length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ *ScanWalk*
 length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
 compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
@@ -42,7 +43,7 @@ report: only the last nine logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@
 report: video message without its trailing space @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ "Video Frame Info: " @@ "Video Frame Info:" @@ vexmend_unit_tests @@ Scan.*
 report: audio percentage from the video total @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ static_cast<int64_t>(audioTotal)) / fileSize @@ static_cast<int64_t>(videoTotal)) / fileSize @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: four frames enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ kMinimumVideoFrames = 5; @@ kMinimumVideoFrames = 4; @@ vexmend_unit_tests @@ Scan.*
-five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (videoSamples.size() >= kMinimumVideoFrames) { @@ if (videoSamples.size() > kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
+five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (videoSamples.size() < kMinimumVideoFrames) { @@ if (videoSamples.size() <= kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
 window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.h @@ readerBufferSize = 0x2000000; @@ readerBufferSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
 log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
@@ -53,8 +54,8 @@ audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvan
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
 merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(audio.size() + 1 - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
 merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ EncoderLimit.*
-encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0); @@ (void)0; @@ vexmend_unit_tests @@ EncoderLimit.*
-encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0); @@ (void)0; @@ vexmend_unit_tests @@ EncoderLimit.*
+encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ int input = open("/dev/null", O_RDONLY); @@ int input = 0; @@ vexmend_unit_tests @@ EncoderLimit.*
+encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) < 0 @@ false @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
@@ -62,7 +63,15 @@ MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/Vid
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
 advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
-general repair: recorder-file copy left behind @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (copy.exists()) copy.remove(); @@ (void)copy; @@ vexmend_repair_tests @@ GeneralRepair.*
+temporary output: copied over the output instead of renamed @@ code/src/VideoRepairManager/TemporaryOutput.cpp @@ Poco::File(path).renameTo(target); @@ Poco::File(path).copyTo(target); @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+temporary output: left behind by a failed repair @@ code/src/VideoRepairManager/TemporaryOutput.cpp @@ if (!committed && !path.empty()) @@ if (false) @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+unique names: calls share one work folder @@ code/src/VideoRepairManager/CallFolder.cpp @@ path = parent + "/" + UniqueName();\n    } while (!Poco::File(path).createDirectory()); @@ path = parent + "/call";\n    } while (false);\n    Poco::File(path).createDirectories(); @@ vexmend_repair_tests @@ ResultIntegrity.Processes*
+leftovers of dead calls kept @@ code/src/VideoRepairManager/CallFolder.cpp @@ fs::remove_all(entry.path(), error); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.EncoderDies*
+encoder: lives on when the host dies @@ code/src/platform/PosixChildProcess.cpp @@ prctl(PR_SET_PDEATHSIG, SIGKILL); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.EncoderDies*
+codec check: pictures of another codec accepted @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (2 * alike > checked) return std::string(); @@ if (true) return std::string(); @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/VideoCodec.cpp @@ Rational exact = ExactFrameRate(rate); @@ Rational exact = {std::llround(rate * 1000), 1000}; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+probe: a failed probe not tried again @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ samplePath.clear(); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+log: a log folder that takes no log kept @@ code/src/VideoRepairManager/Initialize.cpp @@ || !CanAppend(logFolder + L"/QorVideoRepair.log") @@  @@ vexmend_repair_tests @@ Init.*
 EOF
 )
 

@@ -1,6 +1,7 @@
 // Windows child processes: CreateProcessW with the program named as the
 // application (never looked up from the command line), no window, standard
-// streams on NUL, inside a job object so that stopping it stops its children.
+// streams on NUL and no other inherited handle, inside a job object that
+// kills it and its children when stopped or when the host ends.
 #include "platform/ChildProcess.h"
 
 #include <windows.h>
@@ -63,18 +64,34 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         handles.error = OpenNullDevice(GENERIC_WRITE);
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = handles.input;
-    startup.hStdOutput = handles.output;
-    startup.hStdError = handles.error;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles.input;
+    startup.StartupInfo.hStdOutput = handles.output;
+    startup.StartupInfo.hStdError = handles.error;
+    // The child inherits its three standard handles and no other handle
+    // that the host made inheritable.
+    HANDLE inherited[] = {handles.input, handles.output, handles.error};
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<char> list(listSize);
+    startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+    if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &listSize)) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    struct AttributeList {
+        LPPROC_THREAD_ATTRIBUTE_LIST list;
+        ~AttributeList() { DeleteProcThreadAttributeList(list); }
+    } attributes{startup.lpAttributeList};
+    UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                              inherited, sizeof inherited, nullptr, nullptr);
     PROCESS_INFORMATION started{};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &started)) {
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT,
+                        nullptr, nullptr, &startup.StartupInfo, &started)) {
         if (errorPipe != -1) CloseHandle(reinterpret_cast<HANDLE>(errorPipe));
         throw std::runtime_error("cannot start " + program);
     }
