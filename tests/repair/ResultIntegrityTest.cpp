@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 
 #include "repair/RepairFixture.h"
@@ -78,6 +79,18 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
         noise.insert(noise.end(), 0x1000 - frame.size(), 0x55);
     }
     WriteBytes(m + "/noise.mxf", noise);
+    // Holes of 1.5 GiB (sparse zeros) between the thirds of the damaged
+    // file's elements: 3 GiB of unrecognised bytes, 1.5 GiB in each run.
+    const std::vector<uint8_t> d = ReadBytes(damaged);
+    const std::vector<ReferenceElement> elements = ReferenceWalk(d);
+    std::ofstream holes(work / "holes.mxf", std::ios::binary);
+    for (size_t third = 0, from = 0; third < 3; ++third) {
+        const size_t to = third < 2 ? elements[elements.size() * (third + 1) / 3].key : d.size();
+        holes.seekp(third > 0 ? 0x60000000 : 0, std::ios::cur);
+        holes.write(reinterpret_cast<const char*>(&d[from]), static_cast<long>(to - from));
+        from = to;
+    }
+    holes.close();
     const struct {
         const char* name;
         std::string input, sample, output;
@@ -102,6 +115,8 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
         {"DNxHD pictures, MPEG-2 sample", Damaged(m + "/dnxhd.mxf", work / "dnxhd.mxf"),
          m + "/sample.mxf", work / "o.mxf", VEXMEND_ADVANCE_FAILED, 0,
          "[MXF] pictures are not of the sample's codec: damaged file dnxhd, sample mpeg2video"},
+        {"two holes of 1.5 GiB", work / "holes.mxf", m + "/sample.mxf", work / "o.mxf",
+         VEXMEND_OK, frames},
         {"12000 frames at 23.976", Damaged(m + "/2398.mxf", work / "2398.mxf"), m + "/2398.mxf",
          work / "o.mxf", VEXMEND_OK, 12000},
         {"sample missing", damaged, m + "/later.mxf", work / "o.mxf", VEXMEND_ADVANCE_FAILED, 0,
