@@ -55,7 +55,7 @@ audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvance
 merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(audio.size() + 1 - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
 merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ int input = open("/dev/null", O_RDONLY); @@ int input = 0; @@ vexmend_unit_tests @@ EncoderLimit.*
-encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) < 0 @@ false @@ vexmend_unit_tests @@ EncoderLimit.*
+encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) @@ dup2(errorOutput >= 0 ? errorOutput : 2, 2) @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
