@@ -59,7 +59,7 @@ encoder: the host's standard error inherited @@ code/src/platform/PosixChildProc
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
-MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/VideoCodec.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10*
+MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/codecs/MpegVideoParser.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10*
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
 advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
@@ -69,7 +69,7 @@ unique names: calls share one work folder @@ code/src/VideoRepairManager/CallFol
 leftovers of dead calls kept @@ code/src/VideoRepairManager/CallFolder.cpp @@ fs::remove_all(entry.path(), error); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.EncoderDies*
 encoder: lives on when the host dies @@ code/src/platform/PosixChildProcess.cpp @@ prctl(PR_SET_PDEATHSIG, SIGKILL); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.EncoderDies*
 codec check: pictures of another codec accepted @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (2 * alike > checked) return std::string(); @@ if (true) return std::string(); @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
-merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/VideoCodec.cpp @@ Rational exact = ExactFrameRate(rate); @@ Rational exact = {std::llround(rate * 1000), 1000}; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
+merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/codecs/RawVideoInput.cpp @@ Rational exact = ExactFrameRate(rate); @@ Rational exact = {std::llround(rate * 1000), 1000}; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 probe: a failed probe not tried again @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ samplePath.clear(); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 log: a log folder that takes no log kept @@ code/src/VideoRepairManager/Initialize.cpp @@ || !CanAppend(logFolder + L"/QorVideoRepair.log") @@  @@ vexmend_repair_tests @@ Init.*
 EOF

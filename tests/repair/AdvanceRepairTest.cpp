@@ -1,6 +1,6 @@
 // The advance repair on files made by ffmpeg and by cameras' writers, damaged
 // the way cards and disks damage them.
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
@@ -69,7 +69,7 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     int64_t frames = 0, headerFrame = c.h264 ? -1 : 0;
     for (const ReferenceElement& e : ReferenceWalk(bytes)) {
         if (e.kind == 0 && headerFrame < 0 &&
-            StartsWithStreamHeader(c.h264, &bytes[e.offset], e.size))
+            FindEssenceParser(c.h264).StartsWithStreamHeader(&bytes[e.offset], e.size))
             headerFrame = frames;
         frames += e.kind == 0;
     }

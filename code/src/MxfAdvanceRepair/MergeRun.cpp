@@ -6,7 +6,7 @@
 
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 #include "platform/ChildProcess.h"
 
 namespace vexmend {

@@ -10,7 +10,7 @@
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "TextConvert.h"
 
 namespace vexmend {
@@ -97,8 +97,8 @@ void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& targe
         videoStream->read(buffer.data(), static_cast<std::streamsize>(chunk));
         std::streamsize got = videoStream->gcount();
         if (isVideo) {
-            BreakFalsePictureStarts(videoCodec, reinterpret_cast<uint8_t*>(buffer.data()),
-                                    static_cast<size_t>(got));
+            FindEssenceParser(videoCodec)
+                .BreakFalseStarts(reinterpret_cast<uint8_t*>(buffer.data()), static_cast<size_t>(got));
         }
         if (got > 0) target.write(buffer.data(), got);
         if (static_cast<uint64_t>(got) != chunk) break;
@@ -115,7 +115,8 @@ void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& b
         const EssenceSample& first = videoSamples.front();
         uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
         int32_t got = ReadVideoAt(first.offset, bytes, std::min<uint64_t>(first.size, kCopyChunk));
-        if (!StartsWithStreamHeader(videoCodec, bytes, static_cast<size_t>(std::max(got, 0)))) {
+        if (!FindEssenceParser(videoCodec)
+                 .StartsWithStreamHeader(bytes, static_cast<size_t>(std::max(got, 0)))) {
             target.write(reinterpret_cast<const char*>(sampleStreamHeader.data()),
                          static_cast<std::streamsize>(sampleStreamHeader.size()));
             Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
 namespace vexmend {
 
@@ -108,7 +108,7 @@ SampleEssence ReadSampleEssence(const std::string& path, const std::string& code
     if (!picture) return essence;
     essence.pictureKey = picture->trackNumber;
     uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
-    size_t header = StreamHeaderLength(codec, walk.Block().data(), size);
+    size_t header = FindEssenceParser(codec).StreamHeaderLength(walk.Block().data(), size);
     essence.streamHeader.assign(walk.Block().begin(),
                                 walk.Block().begin() + static_cast<long>(header));
     return essence;

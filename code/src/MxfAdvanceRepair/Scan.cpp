@@ -8,7 +8,7 @@
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/ScanWalk.h"
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
 #include "TextConvert.h"
 
@@ -96,7 +96,7 @@ std::string MxfAdvanceRepair::PictureCodecMismatch()
         const size_t size = static_cast<size_t>(std::max(got, 0));
         const bool sameKey = samplePictureKey == 0 ||
                              (picture.trackNumber & mapping) == (samplePictureKey & mapping);
-        if (sameKey && FrameLooksLike(videoCodec, head, size)) {
+        if (sameKey && FindEssenceParser(videoCodec).BeginsFrame(head, size)) {
             ++alike;
         } else if (found.empty()) {
             found = CodecOfFrame(head, size);

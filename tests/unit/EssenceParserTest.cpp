@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "MxfAdvanceRepair/VideoCodec.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 
 namespace vexmend {
 namespace {
@@ -18,7 +19,7 @@ Bytes Join(std::initializer_list<Bytes> parts)
     return joined;
 }
 
-TEST(VideoCodec, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
+TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
 {
     const struct {
         const char* codec;
@@ -44,15 +45,15 @@ TEST(VideoCodec, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.codec) + " frame of " + std::to_string(c.frame.size()));
-        EXPECT_EQ(StreamHeaderLength(c.codec, c.frame.data(), c.frame.size()), c.headerLength);
-        EXPECT_EQ(StartsWithStreamHeader(c.codec, c.frame.data(), c.frame.size()),
-                  c.startsWithHeader);
+        const EssenceParser& parser = FindEssenceParser(c.codec);
+        EXPECT_EQ(parser.StreamHeaderLength(c.frame.data(), c.frame.size()), c.headerLength);
+        EXPECT_EQ(parser.StartsWithStreamHeader(c.frame.data(), c.frame.size()), c.startsWithHeader);
         EXPECT_EQ(CodecOfFrame(c.frame.data(), c.frame.size()), c.codecOfFrame);
     }
 }
 
 // From the exact rate of the 1000/1001 family, rounded up to the microsecond.
-TEST(VideoCodec, DurationOfFrames)
+TEST(EssenceParser, DurationOfFrames)
 {
     EXPECT_EQ(DurationText(12000, 23.98), "500.500000");
     EXPECT_EQ(DurationText(1000, 29.97), "33.366667");

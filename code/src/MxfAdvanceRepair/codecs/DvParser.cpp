@@ -1,0 +1,42 @@
+// DV (IEC 61834, SMPTE ST 314): every frame is coded on its own, as DIF
+// sequences of 80-byte blocks; the first is a header block, the next two
+// carry subcode, whose first pack is the timecode pack (13h).
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+
+namespace vexmend {
+
+namespace {
+
+constexpr size_t kBlock = 80;
+// The first subcode block's ID, then its first SSYB's ID and reserved byte.
+constexpr size_t kTimecodePack = kBlock + 3 + 3;
+
+class Parser final : public EssenceParser {
+public:
+    bool BeginsFrame(const uint8_t* f, size_t size) const override
+    {
+        return size >= 4 && f[0] == 0x1F && f[1] == 0x07 && f[2] == 0x00 && (f[3] & 0x7F) == 0x3F;
+    }
+
+    bool IsKeyFrame(const uint8_t*, size_t) const override { return true; }
+
+    // 625-line systems (the header block's DSF bit) count no dropped frames;
+    // there the flag's bit means something else.
+    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size) const override
+    {
+        if (size < kTimecodePack + 5 || frame[kTimecodePack] != 0x13) return std::nullopt;
+        std::optional<Timecode> timecode = DecodeSmpte12m(frame + kTimecodePack + 1);
+        if (timecode && (frame[3] & 0x80) != 0) timecode->dropFrame = false;
+        return timecode;
+    }
+};
+
+}  // namespace
+
+const EssenceParser& DvParser()
+{
+    static const Parser parser;
+    return parser;
+}
+
+}  // namespace vexmend

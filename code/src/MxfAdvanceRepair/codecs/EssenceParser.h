@@ -1,0 +1,55 @@
+// What the engine knows of a video codec's frames, one parser per codec
+// (MPEG-1/2, H.264, HEVC, VC-3/DNxHD, DV): how a frame begins, whether
+// decoding can begin at it, the stream header before its first picture and
+// the timecode it carries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "MxfAdvanceRepair/codecs/Timecode.h"
+
+namespace vexmend {
+
+class EssenceParser {
+public:
+    virtual ~EssenceParser() = default;
+
+    // True when `frame` begins as this codec's frames begin.
+    virtual bool BeginsFrame(const uint8_t* frame, size_t size) const = 0;
+    // True when decoding can begin at this frame, given a stream header.
+    virtual bool IsKeyFrame(const uint8_t* frame, size_t size) const = 0;
+    // Length of the stream header before the frame's first picture; 0 when
+    // the codec has none or no picture starts in `size` bytes.
+    virtual size_t StreamHeaderLength(const uint8_t*, size_t) const { return 0; }
+    // True when the frame begins with what decoding needs from there on.
+    virtual bool StartsWithStreamHeader(const uint8_t*, size_t) const { return true; }
+    // The timecode that the frame carries (MPEG-2 GOP header, DV subcode).
+    virtual std::optional<Timecode> FrameTimecode(const uint8_t*, size_t) const
+    {
+        return std::nullopt;
+    }
+    // Breaks start codes in damaged frames that would make the encoder cut
+    // a frame there; returns how many it broke.
+    virtual size_t BreakFalseStarts(uint8_t*, size_t) const { return 0; }
+};
+
+// The parser for a codec name of the encoder's stream report; for codecs
+// without one, a parser that takes every frame as it comes (each begins a
+// frame and is a key frame).
+const EssenceParser& FindEssenceParser(const std::string& codec);
+
+// The codec, of those with a parser, whose frames begin as `frame` does;
+// "unknown" when none.
+std::string CodecOfFrame(const uint8_t* frame, size_t size);
+
+// The parsers, one a file.
+const EssenceParser& MpegVideoParser();
+const EssenceParser& AvcParser();
+const EssenceParser& HevcParser();
+const EssenceParser& Vc3Parser();
+const EssenceParser& DvParser();
+
+}  // namespace vexmend

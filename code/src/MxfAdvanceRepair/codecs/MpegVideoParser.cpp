@@ -1,0 +1,92 @@
+// MPEG-1 and MPEG-2 video (ISO/IEC 13818-2): start codes 00 00 01 xx, a
+// sequence header (B3) and group of pictures (B8) before a GOP's first
+// picture (00), the picture coding type in each picture header.
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "MxfAdvanceRepair/codecs/StartCodes.h"
+
+namespace vexmend {
+
+namespace {
+
+constexpr uint8_t kPicture = 0x00, kSequenceHeader = 0xB3, kGroupOfPictures = 0xB8;
+
+bool IsPicture(uint8_t code) { return code == kPicture; }
+bool IsSequenceHeader(uint8_t code) { return code == kSequenceHeader; }
+
+class Parser final : public EssenceParser {
+public:
+    bool BeginsFrame(const uint8_t* f, size_t size) const override
+    {
+        return size >= 4 && f[0] == 0 && f[1] == 0 && f[2] == 1 &&
+               (f[3] == kSequenceHeader || f[3] == kGroupOfPictures || f[3] == kPicture);
+    }
+
+    bool IsKeyFrame(const uint8_t* frame, size_t size) const override
+    {
+        bool sawHeader = false;
+        size_t at = FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
+        // Picture header: start code, 10 bits temporal reference, 3 bits type (1: I).
+        return at + 5 < size && ((frame[at + 5] >> 3) & 0x07) == 1;
+    }
+
+    size_t StreamHeaderLength(const uint8_t* frame, size_t size) const override
+    {
+        bool sawHeader = false;
+        size_t picture = FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
+        return picture < size ? picture : 0;
+    }
+
+    bool StartsWithStreamHeader(const uint8_t* frame, size_t size) const override
+    {
+        bool sawHeader = false;
+        FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
+        return sawHeader;
+    }
+
+    // The time code of a group-of-pictures header before the first picture:
+    // drop flag, 5 bits hours, 6 bits minutes, a marker, 6 bits seconds, 6
+    // bits pictures.
+    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size) const override
+    {
+        bool sawHeader = false;
+        const size_t picture = FirstPicture(frame, size, false, IsPicture,
+                                            [](uint8_t code) { return code == kGroupOfPictures; },
+                                            sawHeader);
+        for (size_t at = NextStartCode(frame, size, 0); sawHeader && at + 8 <= picture;
+             at = NextStartCode(frame, size, at + 3)) {
+            if (frame[at + 3] != kGroupOfPictures) continue;
+            const uint32_t bits = static_cast<uint32_t>(frame[at + 4]) << 24 |
+                                  static_cast<uint32_t>(frame[at + 5]) << 16 |
+                                  static_cast<uint32_t>(frame[at + 6]) << 8 | frame[at + 7];
+            return Timecode{static_cast<int>(bits >> 26 & 0x1F), static_cast<int>(bits >> 20 & 0x3F),
+                            static_cast<int>(bits >> 13 & 0x3F), static_cast<int>(bits >> 7 & 0x3F),
+                            (bits >> 31) != 0};
+        }
+        return std::nullopt;
+    }
+
+    // A picture start code whose picture coding type is 0 cannot start a
+    // picture (a flipped bit in stuffing makes one); its prefix is broken.
+    size_t BreakFalseStarts(uint8_t* frame, size_t size) const override
+    {
+        size_t broken = 0;
+        for (size_t at = NextStartCode(frame, size, 0); at + 5 < size;
+             at = NextStartCode(frame, size, at + 3)) {
+            if (frame[at + 3] == kPicture && ((frame[at + 5] >> 3) & 0x07) == 0) {
+                frame[at + 2] = 0x00;
+                ++broken;
+            }
+        }
+        return broken;
+    }
+};
+
+}  // namespace
+
+const EssenceParser& MpegVideoParser()
+{
+    static const Parser parser;
+    return parser;
+}
+
+}  // namespace vexmend

@@ -1,0 +1,27 @@
+// SMPTE 12M timecode: hours, minutes, seconds and frames, counted with or
+// without dropped frame numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vexmend {
+
+struct Timecode {
+    int hours = 0, minutes = 0, seconds = 0, frames = 0;
+    bool dropFrame = false;
+
+    // "HH:MM:SS:FF", with ";" before the frames for drop-frame timecode.
+    std::string Text() const;
+    // The timecode `count` frames later (earlier when negative) at `rate`
+    // frames a second, within the 24 hours of a day.
+    Timecode Plus(int64_t count, double rate) const;
+};
+
+// The timecode of the four bytes of SMPTE 12M's binary-coded decimal form
+// (frames with the drop-frame flag in bit 6, seconds, minutes, hours), as
+// system items and DV subcode carry it; nothing when a digit is no decimal.
+std::optional<Timecode> DecodeSmpte12m(const uint8_t* bytes);
+
+}  // namespace vexmend
