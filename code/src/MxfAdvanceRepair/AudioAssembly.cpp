@@ -1,7 +1,7 @@
 // The audio side of the output assembly: the damaged file's sound elements
 // are sorted into the sample's tracks by their track numbers, checked against
-// the sample's description of each track, and copied into one raw data file
-// per track.
+// the sample's description of each track, and written into one raw data file
+// per track, an element or silence for each frame of the result.
 #include <Poco/FileStream.h>
 
 #include <algorithm>
@@ -34,8 +34,7 @@ size_t MxfAdvanceRepair::SoundTrackCount() const
     return std::min(sampleSoundTracks.size(), audioStreams.size());
 }
 
-std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& pathStem,
-                                                         std::vector<char>& buffer)
+std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
 {
     const size_t tracks = SoundTrackCount();
     if (sampleSoundTracks.size() != audioStreams.size()) {
@@ -57,28 +56,25 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
             TrackNumberText(trackNumber) + ", " + std::to_string(count) + " elements");
     }
 
-    std::vector<AudioInput> inputs;
+    std::vector<SoundTrack> selected;
     for (size_t k = 0; k < tracks; ++k) {
-        const uint32_t trackNumber = sampleSoundTracks[k];
-        const AudioStreamDescription& stream = audioStreams[k];
-        const bool aes3 = IsAes3Track(trackNumber);
-        std::vector<const EssenceSample*> fitting;
+        SoundTrack track{k, audioStreams[k], IsAes3Track(sampleSoundTracks[k]), {}};
         uint64_t misfits = 0;
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
-            if (entry.trackNumber != trackNumber) continue;
-            std::string why = SoundElementMisfit(entry.size, stream, aes3, frameRate);
+            if (entry.trackNumber != sampleSoundTracks[k]) continue;
+            std::string why = SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate);
             if (why.empty()) {
-                fitting.push_back(&entry);
+                track.elements.push_back(&entry);
             } else if (misfits++ == 0) {
                 misfit = why;
             }
         }
-        if (fitting.empty() && misfits == 0) continue;
+        if (track.elements.empty() && misfits == 0) continue;
         const std::string name = "track " + std::to_string(k + 1) + " (" +
-                                 TrackNumberText(trackNumber) + ")";
+                                 TrackNumberText(sampleSoundTracks[k]) + ")";
         // A track mostly made of elements that do not fit would be noise.
-        if (fitting.size() <= misfits) {
+        if (track.elements.size() <= misfits) {
             Log(LogLevel::Warning, __LINE__,
                 "[MXF] audio track left out, its sound elements do not fit the sample:",
                 name + ": " + misfit);
@@ -89,56 +85,57 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
                 "[MXF] sound elements that do not fit their track, left out:",
                 name + ": " + std::to_string(misfits) + " elements, " + misfit);
         }
-        AudioInput input{stream.Arguments(), AudioDataPath(pathStem, k)};
+        selected.push_back(std::move(track));
+    }
+    return selected;
+}
+
+std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& pathStem,
+                                                         const std::vector<SoundTrack>& tracks,
+                                                         std::vector<char>& buffer)
+{
+    std::vector<AudioInput> inputs;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        AudioInput input{tracks[t].stream.Arguments(), AudioDataPath(pathStem, tracks[t].index)};
         Poco::FileOutputStream data(input.path, std::ios::out | std::ios::binary | std::ios::trunc);
-        WriteSoundTrack(fitting, aes3, stream, data, buffer);
+        WriteSoundTrack(t, tracks[t], data, buffer);
         data.close();
         inputs.push_back(std::move(input));
     }
     return inputs;
 }
 
-size_t MxfAdvanceRepair::PicturesBetween(uint64_t from, uint64_t to) const
-{
-    auto offsetLess = [](const EssenceSample& entry, uint64_t offset) {
-        return entry.offset < offset;
-    };
-    auto first = std::lower_bound(videoSamples.begin(), videoSamples.end(), from + 1, offsetLess);
-    auto last = std::lower_bound(first, videoSamples.end(), to, offsetLess);
-    return static_cast<size_t>(last - first);
-}
-
-// A track's fitting elements, in table order; AES3 ones unpacked to PCM.
-// Every picture between two of them stands for one content package: where
-// there are more than one, the track's elements of the packages between were
-// lost, and silence of the last element's length keeps the rest in step with
-// the video.
-void MxfAdvanceRepair::WriteSoundTrack(const std::vector<const EssenceSample*>& elements, bool aes3,
-                                       const AudioStreamDescription& stream, std::ostream& target,
+// The track's element of each frame of the plan, AES3 ones unpacked to PCM;
+// a frame without one plays silence as long as the element before it (at
+// the start: the first element).
+void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track, std::ostream& target,
                                        std::vector<char>& buffer)
 {
     std::vector<uint8_t> value;
-    std::vector<char> silence;
-    const EssenceSample* previous = nullptr;
-    for (const EssenceSample* entry : elements) {
-        if (previous != nullptr) {
-            for (size_t n = PicturesBetween(previous->offset, entry->offset); n > 1; --n) {
-                target.write(silence.data(), static_cast<std::streamsize>(silence.size()));
-            }
+    auto pcmSize = [&](const EssenceSample& entry) {
+        if (!track.aes3) return static_cast<size_t>(entry.size);
+        const size_t samples = (entry.size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
+        return samples * static_cast<size_t>(track.stream.channels * track.stream.BytesPerSample());
+    };
+    std::vector<char> silence(pcmSize(*track.elements.front()), 0);
+    for (const OutputFrame& frame : plan.frames) {
+        const EssenceSample* entry = frame.sounds[t];
+        if (entry == nullptr) {
+            target.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+            continue;
         }
-        previous = entry;
-        if (!aes3) {
+        silence.assign(pcmSize(*entry), 0);
+        if (!track.aes3) {
             CopyEntry(*entry, target, buffer, false);
-            silence.assign(entry->size, 0);
             continue;
         }
         value.resize(entry->size);
         int32_t got = ReadVideoAt(entry->offset, value.data(), entry->size);
-        std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)),
-                                              stream.channels, stream.BytesPerSample());
+        std::vector<uint8_t> pcm =
+            UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)), track.stream.channels,
+                       track.stream.BytesPerSample());
         target.write(reinterpret_cast<const char*>(pcm.data()),
                      static_cast<std::streamsize>(pcm.size()));
-        silence.assign(pcm.size(), 0);
     }
 }
 

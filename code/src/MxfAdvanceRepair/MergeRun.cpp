@@ -59,8 +59,9 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
     // Every frame is kept, also those before the first key frame, and counted
     // afresh: damaged frames carry damaged timestamps.
     args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t",
-                             DurationText(videoSamples.size(), frameRate), "-f", "mxf",
-                             EncoderFileName(outputPath)});
+                             DurationText(plan.frames.size(), frameRate)});
+    if (resultTimecode) args.insert(args.end(), {"-timecode", resultTimecode->Text()});
+    args.insert(args.end(), {"-f", "mxf", EncoderFileName(outputPath)});
     return args;
 }
 

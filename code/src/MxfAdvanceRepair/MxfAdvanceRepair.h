@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "LogSink.h"
+#include "MxfAdvanceRepair/ContentPackages.h"
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/codecs/Timecode.h"
 
 namespace vexmend {
 
@@ -30,6 +33,15 @@ struct MxfAdvanceRepairOptions {
 struct AudioInput {
     std::vector<std::string> args;
     std::string path;
+};
+
+// A sound track of the result: the sample's stream it carries and the
+// damaged file's elements that fit it, in file order.
+struct SoundTrack {
+    size_t index;  // among the sample's tracks
+    AudioStreamDescription stream;
+    bool aes3;
+    std::vector<const EssenceSample*> elements;
 };
 
 class MxfAdvanceRepair final {
@@ -106,12 +118,19 @@ private:
     void WriteVideoData(std::ostream& target, std::vector<char>& buffer);
     // Sound tracks that the sample both describes and shows elements of.
     size_t SoundTrackCount() const;
-    std::vector<AudioInput> WriteAudioData(const std::string& pathStem, std::vector<char>& buffer);
-    // Video frames whose values start after `from` and before `to`.
-    size_t PicturesBetween(uint64_t from, uint64_t to) const;
-    void WriteSoundTrack(const std::vector<const EssenceSample*>& elements, bool aes3,
-                         const AudioStreamDescription& stream, std::ostream& target,
+    // The sample's tracks with the damaged file's elements that fit them.
+    std::vector<SoundTrack> SelectSoundTracks();
+    std::vector<AudioInput> WriteAudioData(const std::string& pathStem,
+                                           const std::vector<SoundTrack>& tracks,
+                                           std::vector<char>& buffer);
+    void WriteSoundTrack(size_t t, const SoundTrack& track, std::ostream& target,
                          std::vector<char>& buffer);
+    // Plans the result's frames from the tables (ContentPackages.h), with
+    // the first key frame and whether every picture is one.
+    void PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer);
+    // The timecode of the result's first frame, from the system items before
+    // the first pictures or else from the pictures themselves.
+    std::optional<Timecode> FindResultTimecode(std::vector<char>& buffer);
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
@@ -133,6 +152,9 @@ private:
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;
+    // The result's frames and its timecode, worked out by GetRepairedVideo.
+    PackagePlan plan;
+    std::optional<Timecode> resultTimecode;
     // A standard stream: large reads go straight to the file, where Poco's
     // stream would split them into 4 KiB system reads.
     std::shared_ptr<std::ifstream> videoStream;

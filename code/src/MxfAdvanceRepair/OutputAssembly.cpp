@@ -10,6 +10,7 @@
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
+#include "MxfAdvanceRepair/SystemItem.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "TextConvert.h"
 
@@ -18,6 +19,11 @@ namespace vexmend {
 namespace {
 
 constexpr size_t kCopyChunk = 1048576;
+// Bytes of a picture read to tell its kind and timecode, and bytes before a
+// picture's value searched for its package's system item.
+constexpr uint64_t kFrameHead = 65536, kSystemItemReach = 1024;
+// Pictures whose system items or timecodes are looked at for the result's.
+constexpr size_t kTimecodeSearch = 50;
 // Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
 // after it a name stays within every file system's limit of 255.
 constexpr size_t kLongestStem = 200;
@@ -106,13 +112,13 @@ void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& targe
     }
 }
 
-// The video frames in table order. A stream that does not begin with its
+// The pictures of the planned frames. A stream that does not begin with its
 // codec's stream header gets the sample's in front, so that the encoder can
 // read it and every frame after it can be decoded.
 void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& buffer)
 {
-    if (!videoSamples.empty() && !sampleStreamHeader.empty()) {
-        const EssenceSample& first = videoSamples.front();
+    if (!plan.frames.empty() && !sampleStreamHeader.empty()) {
+        const EssenceSample& first = videoSamples[plan.frames.front().picture];
         uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
         int32_t got = ReadVideoAt(first.offset, bytes, std::min<uint64_t>(first.size, kCopyChunk));
         if (!FindEssenceParser(videoCodec)
@@ -123,7 +129,67 @@ void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& b
                 uint64_t{sampleStreamHeader.size()});
         }
     }
-    for (const EssenceSample& entry : videoSamples) CopyEntry(entry, target, buffer, true);
+    for (const OutputFrame& frame : plan.frames) {
+        CopyEntry(videoSamples[frame.picture], target, buffer, true);
+    }
+}
+
+void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer)
+{
+    // Decoding begins at the first key frame; the pictures are intra-only
+    // when the first ones from there on are all key frames.
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    uint8_t* head = reinterpret_cast<uint8_t*>(buffer.data());
+    auto isKey = [&](const EssenceSample& picture) {
+        int32_t got = ReadVideoAt(picture.offset, head, std::min<uint64_t>(picture.size, kFrameHead));
+        return parser.IsKeyFrame(head, static_cast<size_t>(std::max(got, 0)));
+    };
+    size_t firstKey = 0;
+    while (firstKey < videoSamples.size() && !isKey(videoSamples[firstKey])) ++firstKey;
+    bool intraOnly = firstKey < videoSamples.size();
+    for (size_t i = firstKey; intraOnly && i < std::min(videoSamples.size(), firstKey + 16); ++i) {
+        intraOnly = isKey(videoSamples[i]);
+    }
+    std::vector<std::vector<const EssenceSample*>> elements;
+    for (const SoundTrack& track : tracks) elements.push_back(track.elements);
+    plan = PlanPackages(videoSamples, firstKey, intraOnly, elements);
+    if (plan.frozen > 0) {
+        Log(LogLevel::Info, __LINE__,
+            "[MXF] pictures before the first key frame, shown as the key frame:",
+            uint64_t{plan.frozen});
+    }
+    if (plan.repeated > 0 || plan.soundLeftOut > 0) {
+        Log(LogLevel::Warning, __LINE__, "[MXF] sound whose picture was lost:",
+            std::to_string(plan.repeated) + " pictures repeated, " +
+                std::to_string(plan.soundLeftOut) + " sound elements left out");
+    }
+}
+
+std::optional<Timecode> MxfAdvanceRepair::FindResultTimecode(std::vector<char>& buffer)
+{
+    // The first packages' system items, each just before its picture; then
+    // the timecode that the pictures carry. Either is counted back to the
+    // result's first frame, the first picture's package.
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
+    const size_t pictures = std::min<size_t>(videoSamples.size(), kTimecodeSearch);
+    for (size_t i = 0; i < pictures; ++i) {
+        const uint64_t end = videoSamples[i].offset, start = end > kSystemItemReach
+                                                                 ? end - kSystemItemReach
+                                                                 : 0;
+        int32_t got = ReadVideoAt(start, bytes, end - start);
+        if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
+            return found->Plus(-static_cast<int64_t>(i), frameRate);
+        }
+    }
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    for (size_t i = 0; i < pictures; ++i) {
+        const EssenceSample& picture = videoSamples[i];
+        int32_t got = ReadVideoAt(picture.offset, bytes, std::min<uint64_t>(picture.size, kFrameHead));
+        if (auto found = parser.FrameTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
+            return found->Plus(-static_cast<int64_t>(i), frameRate);
+        }
+    }
+    return std::nullopt;
 }
 
 std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
@@ -142,6 +208,13 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     DataFileCleanup cleanup(dataPaths);
 
     std::vector<char> buffer(kCopyChunk);
+    const std::vector<SoundTrack> tracks = SelectSoundTracks();
+    PlanResult(tracks, buffer);
+    resultTimecode = FindResultTimecode(buffer);
+    if (!resultTimecode) {
+        Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
+            "MxfAdvanceRepair::GetRepairedVideo");
+    }
     // A leftover of an earlier call that ended by an error is emptied first.
     {
         Poco::FileOutputStream videoData(videoDataPath,
@@ -149,7 +222,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         WriteVideoData(videoData, buffer);
         videoData.close();
     }
-    std::vector<AudioInput> audio = WriteAudioData(pathStem, buffer);
+    std::vector<AudioInput> audio = WriteAudioData(pathStem, tracks, buffer);
 
     const std::string resultPath = WideToUtf8(result);
     // A result of an earlier call must never pass for this one's; the

@@ -1,0 +1,46 @@
+#include "MxfAdvanceRepair/ContentPackages.h"
+
+#include <algorithm>
+
+namespace vexmend {
+
+PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firstKey,
+                         bool intraOnly,
+                         const std::vector<std::vector<const EssenceSample*>>& tracks)
+{
+    PackagePlan plan;
+    // Each track's elements by package.
+    std::vector<std::vector<std::vector<const EssenceSample*>>> packages(
+        tracks.size(), std::vector<std::vector<const EssenceSample*>>(pictures.size()));
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        for (const EssenceSample* element : tracks[t]) {
+            auto after = std::lower_bound(
+                pictures.begin(), pictures.end(), element->offset,
+                [](const EssenceSample& picture, uint64_t offset) { return picture.offset < offset; });
+            if (after == pictures.begin()) {
+                ++plan.soundLeftOut;
+            } else {
+                packages[t][static_cast<size_t>(after - pictures.begin()) - 1].push_back(element);
+            }
+        }
+    }
+    firstKey = firstKey < pictures.size() ? firstKey : 0;
+    for (size_t p = 0; p < pictures.size(); ++p) {
+        size_t count = 1;
+        for (size_t t = 0; t < tracks.size(); ++t) count = std::max(count, packages[t][p].size());
+        for (size_t n = 0; n < count; ++n) {
+            OutputFrame frame{std::max(p, firstKey), {}};
+            for (size_t t = 0; t < tracks.size(); ++t) {
+                frame.sounds.push_back(n < packages[t][p].size() ? packages[t][p][n] : nullptr);
+                if (n > 0 && !intraOnly && n < packages[t][p].size()) ++plan.soundLeftOut;
+            }
+            if (n > 0 && !intraOnly) continue;
+            plan.repeated += n > 0;
+            plan.frozen += p < firstKey && n == 0;
+            plan.frames.push_back(std::move(frame));
+        }
+    }
+    return plan;
+}
+
+}  // namespace vexmend
