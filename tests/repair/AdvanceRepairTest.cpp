@@ -1,11 +1,13 @@
 // The advance repair on files made by ffmpeg and by cameras' writers, damaged
 // the way cards and disks damage them.
+#include <cmath>
+
 #include "repair/RepairFixture.h"
 
 namespace vexmend::test {
 namespace {
 
-enum class Damage { HeaderAndFooter, FirstFrame, ByteErrors };
+enum class Damage { HeaderAndFooter, FirstFrame, FirstMiB, ByteErrors, SoundAndPictures };
 
 struct Recording {
     const char* name;
@@ -17,6 +19,8 @@ struct Recording {
     const char* track;                // each one described so
     MediaSpec sample = MediaSpec{0};  // frames 0: the healthy file is the sample
     const char* warning = nullptr;    // the record on sound left out
+    const char* timecode = "00:00:";  // hours and minutes of the file's first package
+    int repeated = 0;  // pictures repeated for sound whose picture was lost
 };
 
 void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
@@ -24,7 +28,9 @@ void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.
 // Header and footer: zeros before the first element (header partition and
 // metadata) and from the footer partition on, so that ffmpeg no longer reads
 // the file as MXF; with more than two tracks, the third track's element of the
-// fifth frame loses its key too.
+// fifth frame loses its key too. Sound and pictures: the first track's
+// elements of packages 0, 1, 10 and 11 and the pictures of packages 20 to 22
+// lose their keys.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -36,6 +42,10 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
                                        0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x04};
     if (damage == Damage::FirstFrame)
         std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
+    if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
+    for (int n : {0, 1, 10, 11, 20, 21, 22}) {
+        if (damage == Damage::SoundAndPictures) bytes[nth(n < 20, n * (n < 20 ? tracks : 1)).key] = 0;
+    }
     for (uint64_t at = elements[0].key + 5000; damage == Damage::ByteErrors && at < bytes.size();
          at += 10000) {
         bytes[at] ^= 1 << (at % 8);  // a flipped bit in every 10,000 essence bytes
@@ -45,6 +55,41 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     std::fill(std::find_end(bytes.begin() + elements[0].key, bytes.end(), footer, footer + 14),
               bytes.end(), 0);
     std::fill_n(bytes.begin(), elements[0].key, 0);
+}
+
+uint64_t FirstPicture(const std::vector<uint8_t>& bytes)
+{
+    for (const ReferenceElement& e : ReferenceWalk(bytes)) {
+        if (e.kind == 0) return e.offset;
+    }
+    return 0;
+}
+
+// What ffprobe prints for `entries` of a file, a value a line.
+std::vector<std::string> ProbeEntries(const std::string& path, const std::string& entries)
+{
+    std::string out;
+    RunShell("ffprobe -v quiet -show_entries " + entries + " -of csv=p=0 " + Quote(path), &out);
+    std::vector<std::string> values;
+    for (const std::string& line : Lines(out)) {
+        if (!line.empty()) values.push_back(line.substr(0, line.find(',')));
+    }
+    return values;
+}
+
+// Track 1 of `result` against that of `healthy` `shift` frames later, over
+// the eight frames before the last of the result's `frames`.
+double Correlation(const std::string& result, const std::string& healthy, int64_t frames,
+                   int64_t shift, double rate)
+{
+    const std::vector<int16_t> a = DecodeSound(result, 0), b = DecodeSound(healthy, 0);
+    const auto at = [rate](int64_t frame) { return static_cast<size_t>(frame * 48000 / rate); };
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = at(frames - 9), j = at(frames - 9 + shift); i < at(frames - 1); ++i, ++j) {
+        const double x = i < a.size() ? a[i] : 0, y = j < b.size() ? b[j] : 0;
+        ab += x * y, aa += x * x, bb += y * y;
+    }
+    return ab / std::sqrt(aa * bb + 1);
 }
 
 class AdvanceRepair : public RepairTest, public ::testing::WithParamInterface<Recording> {};
@@ -64,18 +109,48 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     std::vector<uint8_t> bytes = ReadBytes(healthy);
     Apply(c.damage, bytes, c.spec.audioStreams);
     WriteBytes(damaged, bytes);
-    int64_t frames = 0;
+    int64_t frames = 0, lost = -1, recorded = 0;  // found pictures; packages lost before them
     for (const ReferenceElement& e : ReferenceWalk(bytes)) frames += e.kind == 0;
+    for (const ReferenceElement& e : ReferenceWalk(ReadBytes(healthy))) {
+        if (e.kind == 0 && lost < 0 && e.offset == FirstPicture(bytes)) lost = recorded;
+        recorded += e.kind == 0;
+    }
     ASSERT_GE(frames, 20);
     const auto before = HashTree(media.Path());
 
     ASSERT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), output.c_str()), VEXMEND_OK);
     ProbeResult probe = Probe(output);
-    EXPECT_NEAR(probe.videoPackets, frames, c.damage == Damage::ByteErrors ? frames / 20 : 1);
+    const int64_t shown = frames + c.repeated;
+    EXPECT_NEAR(probe.videoPackets, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
     // Every frame decodes: the result starts at a key frame.
-    EXPECT_NEAR(probe.videoFrames, frames, c.damage == Damage::ByteErrors ? frames / 20 : 1);
+    EXPECT_NEAR(probe.videoFrames, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
     EXPECT_NEAR(probe.frameRate, c.rate, 0.01);
-    EXPECT_NEAR(probe.duration, frames / c.rate, 1.5 / c.rate);
+    EXPECT_NEAR(probe.duration, shown / c.rate, 1.5 / c.rate);
+    // The recording's own timecode, counted on by the packages lost before the result's first.
+    const int perSecond = static_cast<int>(std::lround(c.rate));
+    char timecode[16];
+    std::snprintf(timecode, sizeof timecode, "%s%02d:%02d", c.timecode,
+                  static_cast<int>(lost) / perSecond, static_cast<int>(lost) % perSecond);
+    EXPECT_EQ(ProbeEntries(output, "format_tags=timecode"), std::vector<std::string>{timecode});
+    // Any point can be sought, and the index leads there without complaint.
+    for (double part : {0.25, 0.5, 0.75}) {
+        std::string seek;
+        RunShell("ffmpeg -nostdin -v warning -ss " + std::to_string(part * probe.duration) +
+                     " -i " + Quote(output) + " -frames:v 1 -f framemd5 -",
+                 &seek);
+        EXPECT_TRUE(seek.find("\n0,") != std::string::npos && seek.find("offset") == seek.npos &&
+                    seek.find("last packet") == seek.npos)
+            << seek;
+    }
+    // Sound in step: every track lasts as long as the video, and near the
+    // end track 1 plays what the healthy file played with the pictures there.
+    for (const std::string& duration : ProbeEntries(output, "stream=duration"))
+        EXPECT_NEAR(std::atof(duration.c_str()), probe.duration, 1 / c.rate);
+    if (c.tracks > 0) {
+        EXPECT_GT(Correlation(output, healthy, probe.videoPackets, recorded - probe.videoPackets,
+                              c.rate),
+                  0.9);
+    }
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
     for (int i = 0; i < c.tracks; ++i) EXPECT_NEAR(ToneFrequency(output, i), 440 + 110 * i, 20);
     EXPECT_TRUE(c.warning ? Logged(c.warning) : !Logged(" left out"));
@@ -85,10 +160,33 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
 }
 
 const Damage kHeader = Damage::HeaderAndFooter, kFirstFrame = Damage::FirstFrame;
+const Damage kFirstMiB = Damage::FirstMiB, kSoundAndPictures = Damage::SoundAndPictures;
 // The first package's sound is left out when its picture is gone.
 const char* const kFirstSound = " sound elements left out";
 const MediaSpec kStereoS16{};
 const char* const kUndescribed = "[MXF] sound elements of a track the sample does not describe";
+const std::string kFfmpeg = "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=";
+const std::string kSine = " -f lavfi -i sine=sample_rate=48000 -timecode 10:00:00:00 -shortest ";
+const std::string kMpegHd = kFfmpeg + "1920x1080:rate=25" + kSine +
+                            "-frames:v 36 -c:v mpeg2video -b:v 50M -minrate 50M -maxrate 50M "
+                            "-bufsize 17M -g 12 -bf 2 -pix_fmt yuv422p -flags +ildct+ilme -c:a "
+                            "pcm_s24le -ac 1 -f mxf \"$out\"";
+const std::string kD10 = kFfmpeg + "720x608:rate=25" + kSine +
+                         "-frames:v 100 -c:v mpeg2video -pix_fmt yuv422p -g 0 -flags "
+                         "+ildct+low_delay -dc 10 -intra_vlc 1 -non_linear_quant 1 -ps 1 -qmin 1 "
+                         "-qmax 3 -top 1 -bufsize 2000000 -rc_init_occupancy 2000000 -minrate 50M "
+                         "-maxrate 50M -b:v 50M -c:a pcm_s16le -ac 4 -f mxf_d10 \"$out\"";
+const std::string kH264 = kFfmpeg + "640x360:rate=25" + kSine +
+                          "-frames:v 120 -c:v libx264 -b:v 8M -minrate 8M -maxrate 8M -bufsize 4M "
+                          "-x264-params keyint=50:scenecut=0:nal-hrd=cbr -pix_fmt yuv420p -c:a "
+                          "pcm_s16le -f mxf \"$out\"";
+const std::string kDv = kFfmpeg + "720x576:rate=25" + kSine +
+                        "-frames:v 50 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -f mxf \"$out\"";
+const std::string kGstreamer =
+    "gst-launch-1.0 -q videotestsrc num-buffers=40 ! video/x-raw,width=720,height=576,framerate=25/1 "
+    "! mpeg2enc format=3 ! mxfmux name=m ! filesink location=\"$out\" audiotestsrc num-buffers=80 "
+    "samplesperbuffer=960 ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! m.";
+const char* const kTen = "10:00:";
 
 INSTANTIATE_TEST_SUITE_P(
     Recordings, AdvanceRepair,
@@ -102,30 +200,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "[MXF] audio track left out, its sound elements do not fit the sample: track 1"},
         Recording{"video_only_sample", nullptr, kStereoS16, kHeader, 25, 0, "",
                   MediaSpec{50, "25", "pcm_s16le", 2, 0}, kUndescribed},
-        Recording{"mpeg2_hd_422_50mbit_first_gop_lost",
-                  "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=1920x1080:rate=25 -f lavfi "
-                  "-i sine=sample_rate=48000 -frames:v 36 -c:v mpeg2video -b:v 50M -maxrate 50M "
-                  "-bufsize 17M -g 12 -bf 2 -pix_fmt yuv422p -flags +ildct+ilme -c:a pcm_s24le "
-                  "-ac 1 -shortest -f mxf \"$out\"",
-                  MediaSpec{}, kFirstFrame, 25, 1, "pcm_s24le,48000,1", MediaSpec{0}, kFirstSound},
-        Recording{"gstreamer_mpeg2_one_sequence_header",
-                  "gst-launch-1.0 -q videotestsrc num-buffers=40 ! "
-                  "video/x-raw,width=720,height=576,framerate=25/1 ! mpeg2enc format=3 ! "
-                  "mxfmux name=m ! filesink location=\"$out\" audiotestsrc num-buffers=80 "
-                  "samplesperbuffer=960 ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! m.",
-                  MediaSpec{}, kFirstFrame, 25, 1, "pcm_s16le,48000,2", MediaSpec{0}, kFirstSound},
-        Recording{"h264_gop50_first_parameter_sets_lost",
-                  "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=640x360:rate=25 -f lavfi -i "
-                  "sine=sample_rate=48000 -frames:v 120 -c:v libx264 -x264-params "
-                  "keyint=50:scenecut=0 -pix_fmt yuv420p -c:a pcm_s16le -shortest -f mxf \"$out\"",
-                  MediaSpec{}, kFirstFrame, 25, 1, "pcm_s16le,48000,1", MediaSpec{0}, kFirstSound},
-        Recording{"d10_imx50_aes3_sound_byte_errors",
-                  "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=720x608:rate=25 -f lavfi -i "
-                  "sine=sample_rate=48000 -frames:v 100 -c:v mpeg2video -pix_fmt yuv422p -g 0 "
-                  "-flags +ildct+low_delay -dc 10 -intra_vlc 1 -non_linear_quant 1 -ps 1 -qmin 1 "
-                  "-qmax 3 -top 1 -bufsize 2000000 -rc_init_occupancy 2000000 -minrate 50M "
-                  "-maxrate 50M -b:v 50M -c:a pcm_s16le -ac 4 -shortest -f mxf_d10 \"$out\"",
-                  MediaSpec{}, Damage::ByteErrors, 25, 1, "pcm_s16le,48000,4"}),
+        Recording{"mpeg2_hd_422_50mbit_first_mib_lost", kMpegHd.c_str(), {}, kFirstMiB, 25, 1,
+                  "pcm_s24le,48000,1", {0}, kFirstSound, kTen},
+        Recording{"mpeg2_hd_422_50mbit_sound_and_pictures_lost", kMpegHd.c_str(), {},
+                  kSoundAndPictures, 25, 1, "pcm_s24le,48000,1", {0},
+                  "0 pictures repeated, 3 sound elements left out", kTen},
+        Recording{"gstreamer_mpeg2_one_sequence_header", kGstreamer.c_str(), {}, kFirstFrame, 25,
+                  1, "pcm_s16le,48000,2", {0}, kFirstSound},
+        Recording{"h264_gop50_first_mib_lost", kH264.c_str(), {}, kFirstMiB, 25, 1,
+                  "pcm_s16le,48000,1", {0}, kFirstSound, kTen},
+        Recording{"d10_imx50_aes3_sound_byte_errors", kD10.c_str(), {}, Damage::ByteErrors, 25, 1,
+                  "pcm_s16le,48000,4", {0}, nullptr, kTen},
+        Recording{"d10_imx50_sound_and_pictures_lost", kD10.c_str(), {}, kSoundAndPictures, 25, 1,
+                  "pcm_s16le,48000,4", {0}, "3 pictures repeated, 0 sound elements left out", kTen,
+                  3},
+        Recording{"dv_header_lost", kDv.c_str(), {}, kHeader, 25, 1, "pcm_s16le,48000,1", {0},
+                  nullptr, kTen}),
     [](const ::testing::TestParamInfo<Recording>& info) { return std::string(info.param.name); });
 
 }  // namespace

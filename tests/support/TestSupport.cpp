@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -70,17 +71,26 @@ ProbeResult Probe(const std::string& path)
     return result;
 }
 
-double ToneFrequency(const std::string& path, int stream)
+std::vector<int16_t> DecodeSound(const std::string& path, int stream)
 {
     TempFolder folder;
     RunShell("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:a:" + std::to_string(stream) +
              " -ac 1 -ar 48000 -f s16le " + Quote(folder / "pcm"));
-    // Sign changes between samples (sign bits in the bytes at odd offsets),
-    // two a period.
-    const std::vector<uint8_t> pcm = ReadBytes(folder / "pcm");
+    const std::vector<uint8_t> bytes = ReadBytes(folder / "pcm");
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return samples;
+}
+
+double ToneFrequency(const std::string& path, int stream)
+{
+    // Sign changes between samples, two a period; silence does not count.
+    std::vector<int16_t> pcm = DecodeSound(path, stream);
+    pcm.erase(std::remove(pcm.begin(), pcm.end(), 0), pcm.end());
     double changes = 0;
-    for (size_t i = 3; i < pcm.size(); i += 2) changes += (pcm[i] ^ pcm[i - 2]) >> 7;
-    return pcm.empty() ? 0 : changes * 48000 / static_cast<double>(pcm.size());
+    for (size_t i = 1; i < pcm.size(); ++i) changes += (pcm[i] < 0) != (pcm[i - 1] < 0);
+    return pcm.empty() ? 0 : changes * 48000 / 2 / static_cast<double>(pcm.size());
 }
 
 }  // namespace vexmend::test

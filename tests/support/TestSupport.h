@@ -57,7 +57,9 @@ struct ProbeResult {
 };
 ProbeResult Probe(const std::string& path);
 
-// The frequency of a tone in audio stream `stream` (mixed to mono) by its sign changes.
+// Audio stream `stream` mixed to mono, 48 kHz, 16 bits.
+std::vector<int16_t> DecodeSound(const std::string& path, int stream);
+// The frequency of a tone in audio stream `stream` by its sign changes.
 double ToneFrequency(const std::string& path, int stream);
 
 // Lines of a text; a line ends in LF or CR LF, and neither is part of it.
