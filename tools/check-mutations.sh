@@ -72,11 +72,11 @@ codec check: pictures of another codec accepted @@ code/src/MxfAdvanceRepair/Sca
 merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/codecs/RawVideoInput.cpp @@ Rational exact = ExactFrameRate(rate); @@ Rational exact = {std::llround(rate * 1000), 1000}; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 probe: a failed probe not tried again @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ samplePath.clear(); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 log: a log folder that takes no log kept @@ code/src/VideoRepairManager/Initialize.cpp @@ || !CanAppend(logFolder + L"/QorVideoRepair.log") @@  @@ vexmend_repair_tests @@ Init.*
-EOF
 advance repair: the result starts before the first key frame @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ while (firstKey < videoSamples.size() && !isKey(videoSamples[firstKey])) ++firstKey; @@ while (false) ++firstKey; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*first_mib*
 advance repair: no silence before a track's first element @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ std::vector<char> silence(pcmSize(*track.elements.front()), 0); @@ std::vector<char> silence; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*sound_and_pictures*
 advance repair: system items not read for the timecode @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) { @@ if (auto found = std::optional<Timecode>()) { @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv*
 advance repair: pictures not repeated for sound whose picture was lost @@ code/src/MxfAdvanceRepair/ContentPackages.cpp @@ if (n > 0 && !intraOnly) continue; @@ if (n > 0) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10_imx50_sound*
+EOF
 )
 
 field() { printf '%s\n' "$1" | awk -v n="$2" 'BEGIN { FS = " @@ " } { print $n }'; }
