@@ -28,9 +28,9 @@ void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.
 // Header and footer: zeros before the first element (header partition and
 // metadata) and from the footer partition on, so that ffmpeg no longer reads
 // the file as MXF; with more than two tracks, the third track's element of the
-// fifth frame loses its key too. Sound and pictures: the first track's
-// elements of packages 0, 1, 10 and 11 and the pictures of packages 20 to 22
-// lose their keys.
+// fifth frame loses its key too. Sound and pictures: the header as before,
+// and the first track's elements of packages 0, 1, 10 and 11 and the
+// pictures of packages 20 to 22 lose their keys.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -50,6 +50,7 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
          at += 10000) {
         bytes[at] ^= 1 << (at % 8);  // a flipped bit in every 10,000 essence bytes
     }
+    if (damage == Damage::SoundAndPictures) std::fill_n(bytes.begin(), elements[0].key, 0);
     if (damage != Damage::HeaderAndFooter) return;
     if (tracks > 2) bytes[nth(1, 4 * tracks + 2).key] = 0;
     std::fill(std::find_end(bytes.begin() + elements[0].key, bytes.end(), footer, footer + 14),
