@@ -1,7 +1,6 @@
 // H.264/AVC (ISO/IEC 14496-10) in Annex B form: NAL units behind start
 // codes, sequence parameter sets (7) before the first slice, IDR slices (5)
 // where decoding can begin.
-#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/StartCodes.h"
 
 namespace vexmend {
@@ -9,11 +8,11 @@ namespace vexmend {
 namespace {
 
 int NalType(uint8_t header) { return header & 0x1F; }
-bool IsSlice(uint8_t header) { return NalType(header) >= 1 && NalType(header) <= 5; }
-bool IsSequenceParameterSet(uint8_t header) { return NalType(header) == 7; }
 
-class Parser final : public EssenceParser {
+class Parser final : public StartCodeParser {
 public:
+    Parser() : StartCodeParser(true) {}
+
     // A slice, SEI, parameter set or access unit delimiter first; SEI and
     // delimiter are never reference data.
     bool BeginsFrame(const uint8_t* frame, size_t size) const override
@@ -23,25 +22,15 @@ public:
         return (type != 6 && type != 9) || (nal & 0x60) == 0;
     }
 
-    bool IsKeyFrame(const uint8_t* frame, size_t size) const override
+private:
+    bool IsPicture(uint8_t header) const override
     {
-        bool sawHeader = false;
-        size_t at = FirstPicture(frame, size, false, IsSlice, IsSequenceParameterSet, sawHeader);
-        return at + 3 < size && NalType(frame[at + 3]) == 5;
+        return NalType(header) >= 1 && NalType(header) <= 5;
     }
-
-    size_t StreamHeaderLength(const uint8_t* frame, size_t size) const override
+    bool IsSequenceHeader(uint8_t header) const override { return NalType(header) == 7; }
+    bool IsKeyPicture(const uint8_t* picture, size_t size) const override
     {
-        bool sawHeader = false;
-        size_t slice = FirstPicture(frame, size, true, IsSlice, IsSequenceParameterSet, sawHeader);
-        return slice < size ? slice : 0;
-    }
-
-    bool StartsWithStreamHeader(const uint8_t* frame, size_t size) const override
-    {
-        bool sawHeader = false;
-        FirstPicture(frame, size, true, IsSlice, IsSequenceParameterSet, sawHeader);
-        return sawHeader;
+        return size > 3 && NalType(picture[3]) == 5;
     }
 };
 

@@ -1,7 +1,6 @@
 // MPEG-1 and MPEG-2 video (ISO/IEC 13818-2): start codes 00 00 01 xx, a
 // sequence header (B3) and group of pictures (B8) before a GOP's first
 // picture (00), the picture coding type in each picture header.
-#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/StartCodes.h"
 
 namespace vexmend {
@@ -10,37 +9,14 @@ namespace {
 
 constexpr uint8_t kPicture = 0x00, kSequenceHeader = 0xB3, kGroupOfPictures = 0xB8;
 
-bool IsPicture(uint8_t code) { return code == kPicture; }
-bool IsSequenceHeader(uint8_t code) { return code == kSequenceHeader; }
-
-class Parser final : public EssenceParser {
+class Parser final : public StartCodeParser {
 public:
+    Parser() : StartCodeParser(false) {}
+
     bool BeginsFrame(const uint8_t* f, size_t size) const override
     {
         return size >= 4 && f[0] == 0 && f[1] == 0 && f[2] == 1 &&
                (f[3] == kSequenceHeader || f[3] == kGroupOfPictures || f[3] == kPicture);
-    }
-
-    bool IsKeyFrame(const uint8_t* frame, size_t size) const override
-    {
-        bool sawHeader = false;
-        size_t at = FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
-        // Picture header: start code, 10 bits temporal reference, 3 bits type (1: I).
-        return at + 5 < size && ((frame[at + 5] >> 3) & 0x07) == 1;
-    }
-
-    size_t StreamHeaderLength(const uint8_t* frame, size_t size) const override
-    {
-        bool sawHeader = false;
-        size_t picture = FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
-        return picture < size ? picture : 0;
-    }
-
-    bool StartsWithStreamHeader(const uint8_t* frame, size_t size) const override
-    {
-        bool sawHeader = false;
-        FirstPicture(frame, size, false, IsPicture, IsSequenceHeader, sawHeader);
-        return sawHeader;
     }
 
     // The time code of a group-of-pictures header before the first picture:
@@ -48,11 +24,7 @@ public:
     // bits pictures.
     std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size) const override
     {
-        bool sawHeader = false;
-        const size_t picture = FirstPicture(frame, size, false, IsPicture,
-                                            [](uint8_t code) { return code == kGroupOfPictures; },
-                                            sawHeader);
-        for (size_t at = NextStartCode(frame, size, 0); sawHeader && at + 8 <= picture;
+        for (size_t at = NextStartCode(frame, size, 0); at + 8 <= size && frame[at + 3] != kPicture;
              at = NextStartCode(frame, size, at + 3)) {
             if (frame[at + 3] != kGroupOfPictures) continue;
             const uint32_t bits = static_cast<uint32_t>(frame[at + 4]) << 24 |
@@ -78,6 +50,15 @@ public:
             }
         }
         return broken;
+    }
+
+private:
+    bool IsPicture(uint8_t code) const override { return code == kPicture; }
+    bool IsSequenceHeader(uint8_t code) const override { return code == kSequenceHeader; }
+    // Picture header: start code, 10 bits temporal reference, 3 bits type (1: I).
+    bool IsKeyPicture(const uint8_t* picture, size_t size) const override
+    {
+        return size > 5 && ((picture[5] >> 3) & 0x07) == 1;
     }
 };
 

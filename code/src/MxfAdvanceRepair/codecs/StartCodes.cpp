@@ -21,4 +21,38 @@ int FirstNalHeader(const uint8_t* frame, size_t size)
     return (frame[at + 3] & 0x80) != 0 ? -1 : frame[at + 3];
 }
 
+size_t StartCodeParser::FirstPictureOf(const uint8_t* frame, size_t size, bool withZero,
+                                       bool& sawHeader) const
+{
+    sawHeader = false;
+    for (size_t at = NextStartCode(frame, size, 0); at + 3 < size;
+         at = NextStartCode(frame, size, at + 3)) {
+        const uint8_t code = frame[at + 3];
+        if (IsPicture(code)) return withZero && fourByte && at > 0 && frame[at - 1] == 0 ? at - 1 : at;
+        sawHeader = sawHeader || IsSequenceHeader(code);
+    }
+    return size;
+}
+
+bool StartCodeParser::IsKeyFrame(const uint8_t* frame, size_t size) const
+{
+    bool sawHeader = false;
+    const size_t at = FirstPictureOf(frame, size, false, sawHeader);
+    return at < size && IsKeyPicture(frame + at, size - at);
+}
+
+size_t StartCodeParser::StreamHeaderLength(const uint8_t* frame, size_t size) const
+{
+    bool sawHeader = false;
+    const size_t picture = FirstPictureOf(frame, size, true, sawHeader);
+    return picture < size ? picture : 0;
+}
+
+bool StartCodeParser::StartsWithStreamHeader(const uint8_t* frame, size_t size) const
+{
+    bool sawHeader = false;
+    FirstPictureOf(frame, size, true, sawHeader);
+    return sawHeader;
+}
+
 }  // namespace vexmend
