@@ -24,8 +24,8 @@ run of rejected positions: one more position tested against the window @@ code/s
 run of rejected positions: one more position than the byte limit allows @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead, limit) @@ vexmend_unit_tests @@ *ScanWalk*
 run of rejected positions: last header in the window not tested @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(last, available - kMinimumElementHeader) @@ std::min(last, available - kMinimumElementHeader - 1) @@ vexmend_unit_tests @@ *ScanWalk*
 run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
-byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - result.unrecognised @@ settings.unrecognisedLimit - result.unrecognised @@ vexmend_unit_tests @@ *ScanWalk*
-byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (result.unrecognised > settings.unrecognisedLimit) { @@ if (result.unrecognised >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - run @@ settings.unrecognisedLimit - run @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (run > settings.unrecognisedLimit) { @@ if (run >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
 byte limit: counts the whole file, not one run @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@             run = 0;\n @@ \n @@ vexmend_unit_tests @@ *ScanWalk*
 length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ *ScanWalk*
 length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
@@ -48,7 +48,7 @@ window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair
 log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
-audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != trackNumber) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
+audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != sampleSoundTracks[k]) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*

@@ -167,15 +167,18 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
 
 std::optional<Timecode> MxfAdvanceRepair::FindResultTimecode(std::vector<char>& buffer)
 {
-    // The first packages' system items, each just before its picture; then
-    // the timecode that the pictures carry. Either is counted back to the
-    // result's first frame, the first picture's package.
+    // The first packages' system items, each just before its picture and
+    // after the package before it; then the timecode that the pictures
+    // carry. Either is counted back to the result's first frame, the first
+    // picture's package.
     uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
     const size_t pictures = std::min<size_t>(videoSamples.size(), kTimecodeSearch);
     for (size_t i = 0; i < pictures; ++i) {
-        const uint64_t end = videoSamples[i].offset, start = end > kSystemItemReach
-                                                                 ? end - kSystemItemReach
-                                                                 : 0;
+        const uint64_t end = videoSamples[i].offset;
+        uint64_t start = end > kSystemItemReach ? end - kSystemItemReach : 0;
+        if (i > 0) {
+            start = std::clamp(videoSamples[i - 1].offset + videoSamples[i - 1].size, start, end);
+        }
         int32_t got = ReadVideoAt(start, bytes, end - start);
         if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
             return found->Plus(-static_cast<int64_t>(i), frameRate);
