@@ -76,6 +76,11 @@ advance repair: the result starts before the first key frame @@ code/src/MxfAdva
 advance repair: no silence before a track's first element @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ std::vector<char> silence(pcmSize(*track.elements.front()), 0); @@ std::vector<char> silence; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*sound_and_pictures*
 advance repair: system items not read for the timecode @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) { @@ if (auto found = std::optional<Timecode>()) { @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv*
 advance repair: pictures not repeated for sound whose picture was lost @@ code/src/MxfAdvanceRepair/ContentPackages.cpp @@ if (n > 0 && !intraOnly) continue; @@ if (n > 0) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10_imx50_sound*
+clip wrapping: a clip-wrapped picture taken as one frame @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ if (picture.size < frameSize + frameSize / 2) { @@ if (true) { @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: a frame cut short counted @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ at + frameSize <= end; at += frameSize @@ at < end; at += frameSize @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: frames without a key not looked for @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleClipWrapped) FindKeylessFrames(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: sound without a key not aligned to its end @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ start += (end - start) % blockAlign; @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: OP-Atom sample, OP1a result @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sampleOpAtom ? "mxf_opatom" : "mxf" @@ "mxf" @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 EOF
 )
 

@@ -219,5 +219,49 @@ INSTANTIATE_TEST_SUITE_P(
                   nullptr, kTen}),
     [](const ::testing::TestParamInfo<Recording>& info) { return std::string(info.param.name); });
 
+// OP-Atom files of one track each, their essence clip-wrapped: one element
+// that holds the whole clip. The result is OP-Atom again and holds at least
+// nine tenths of what the damage left: the DNxHD frames whose bytes are
+// intact, or the 24-bit tone.
+TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
+{
+    const std::string video = kFfmpeg + "1920x1080:rate=25 -frames:v 30 -c:v dnxhd -b:v 36M " +
+                              "-pix_fmt yuv422p -f mxf_opatom ";
+    const std::string sound = "ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=48000 -t 10 "
+                              "-c:a pcm_s24le -ac 1 -f mxf_opatom ";
+    const struct {
+        const std::string& make;
+        int damage;  // 0: header partition zeroed, 1: cut at 60 %, 2: first MiB lost
+    } cases[] = {{video, 0}, {video, 1}, {video, 2}, {sound, 0}, {sound, 1}, {sound, 2}};
+    for (const auto& c : cases) {
+        const bool isVideo = &c.make == &video;
+        SCOPED_TRACE((isVideo ? "video, damage " : "sound, damage ") + std::to_string(c.damage));
+        const std::string healthy = media / (isVideo ? "video.mxf" : "sound.mxf");
+        const std::string damaged = media / "damaged.mxf", output = work / "repaired.mxf";
+        ASSERT_EQ(Exists(healthy) ? 0 : RunShell(c.make + Quote(healthy)), 0);
+        std::vector<uint8_t> bytes = ReadBytes(healthy);
+        const ReferenceElement clip = ReferenceWalk(bytes)[0];
+        const uint64_t zeroed = c.damage == 0 ? clip.key : c.damage == 2 ? 1 << 20 : 0;
+        std::fill_n(bytes.begin(), zeroed, 0);
+        if (c.damage == 1) bytes.resize(bytes.size() * 6 / 10);
+        WriteBytes(damaged, bytes);
+        const uint64_t end = std::min<uint64_t>(clip.offset + clip.size, bytes.size());
+        // What the damage left: whole intact frames, or seconds of sound.
+        double left = 0;
+        for (uint64_t at = clip.offset, frame = clip.size / 30; isVideo && at + frame <= end;
+             at += frame)
+            left += at >= zeroed;
+        if (!isVideo) left = (end - std::max<uint64_t>(clip.offset, zeroed)) / 144000.0;
+
+        ASSERT_EQ(RunRepair(damaged, healthy, output), VEXMEND_OK);
+        EXPECT_EQ(ProbeEntries(output, "format_tags=operational_pattern_ul")[0].substr(18, 8),
+                  "0d010201");  // OP-Atom
+        const ProbeResult probe = Probe(output);
+        EXPECT_GE(isVideo ? probe.videoFrames : probe.duration, 0.9 * left);
+        EXPECT_EQ(probe.videoFrames, probe.videoPackets);
+        EXPECT_NEAR(isVideo ? 440 : ToneFrequency(output, 0), 440, 20);
+    }
+}
+
 }  // namespace
 }  // namespace vexmend::test

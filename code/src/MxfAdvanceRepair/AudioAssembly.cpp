@@ -63,7 +63,8 @@ std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
             if (entry.trackNumber != sampleSoundTracks[k]) continue;
-            std::string why = SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate);
+            std::string why =
+                SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate, SoundOnly());
             if (why.empty()) {
                 track.elements.push_back(&entry);
             } else if (misfits++ == 0) {
@@ -117,6 +118,10 @@ void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track, std::o
         const size_t samples = (entry.size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
         return samples * static_cast<size_t>(track.stream.channels * track.stream.BytesPerSample());
     };
+    if (SoundOnly()) {
+        for (const EssenceSample* entry : track.elements) CopyEntry(*entry, target, buffer, false);
+        return;
+    }
     std::vector<char> silence(pcmSize(*track.elements.front()), 0);
     for (const OutputFrame& frame : plan.frames) {
         const EssenceSample* entry = frame.sounds[t];

@@ -33,15 +33,16 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
                                                           const std::string& outputPath) const
 {
     std::vector<std::string> args{"-y"};
+    const bool video = !SoundOnly();
     // The raw video is named to the encoder, which cannot always tell it from
     // its content (a stream that starts with damaged frames).
-    if (std::string demuxer = RawDemuxerFor(videoCodec); !demuxer.empty()) {
+    if (std::string demuxer = RawDemuxerFor(videoCodec); video && !demuxer.empty()) {
         if (RawDemuxerTakesFrameRate(videoCodec)) {
             args.insert(args.end(), {"-framerate", FrameRateText(frameRate)});
         }
         args.insert(args.end(), {"-f", demuxer});
     }
-    args.insert(args.end(), {"-i", EncoderFileName(videoDataPath)});
+    if (video) args.insert(args.end(), {"-i", EncoderFileName(videoDataPath)});
     // Each audio track is an input of its own, described by its stream's
     // arguments, and goes into the result in track order at its own sample
     // format.
@@ -50,18 +51,21 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
         args.insert(args.end(), {"-i", EncoderFileName(track.path)});
     }
     if (!audio.empty()) {
-        args.insert(args.end(), {"-map", "0:v"});
-        for (size_t i = 1; i <= audio.size(); ++i) {
-            args.insert(args.end(), {"-map", std::to_string(i) + ":a"});
+        if (video) args.insert(args.end(), {"-map", "0:v"});
+        for (size_t i = 0; i < audio.size(); ++i) {
+            args.insert(args.end(), {"-map", std::to_string(i + video) + ":a"});
         }
         args.insert(args.end(), {"-acodec", "copy"});
     }
     // Every frame is kept, also those before the first key frame, and counted
     // afresh: damaged frames carry damaged timestamps.
-    args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N", "-t",
-                             DurationText(plan.frames.size(), frameRate)});
+    if (video) {
+        args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
+                                 "-t", DurationText(plan.frames.size(), frameRate)});
+    }
     if (resultTimecode) args.insert(args.end(), {"-timecode", resultTimecode->Text()});
-    args.insert(args.end(), {"-f", "mxf", EncoderFileName(outputPath)});
+    // An OP-Atom sample (one track a file) gives an OP-Atom result.
+    args.insert(args.end(), {"-f", sampleOpAtom ? "mxf_opatom" : "mxf", EncoderFileName(outputPath)});
     return args;
 }
 

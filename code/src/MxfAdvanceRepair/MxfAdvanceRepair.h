@@ -110,6 +110,20 @@ private:
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
 
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
+    // Clip-wrapped pictures (a run of frames of one size in one element) as
+    // a picture a frame, each beginning with a frame header; with a
+    // clip-wrapped sample also the frames whose element key was lost, found
+    // by their frame headers between the recognised elements.
+    void SplitClipWrappedPictures();
+    void FindKeylessFrames();
+    // A sample with sound and no picture gives a result of sound alone.
+    bool SoundOnly() const;
+    // With a sound-only sample whose track shows no element in the damaged
+    // file: the sound of a clip whose key was lost, after the zeros at the
+    // file's start and up to the next partition or fill item.
+    void FindKeylessSound();
+    // Edit units of the sample's first sound track that the scan found.
+    uint64_t SoundEditUnits() const;
     // Empty when the damaged file's pictures are of the sample's codec, else
     // a text that names both codecs.
     std::string PictureCodecMismatch();
@@ -149,6 +163,11 @@ private:
     // The last four key bytes of the sample's first picture element (item
     // type, element count, element type, element number); 0 when unknown.
     uint32_t samplePictureKey = 0;
+    // The sample's frame size for codecs of constant frame size (else 0),
+    // whether its pictures are clip-wrapped, whether it is OP-Atom.
+    uint64_t sampleFrameSize = 0;
+    bool sampleClipWrapped = false;
+    bool sampleOpAtom = false;
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;

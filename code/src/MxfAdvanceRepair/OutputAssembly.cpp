@@ -212,7 +212,12 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
 
     std::vector<char> buffer(kCopyChunk);
     const std::vector<SoundTrack> tracks = SelectSoundTracks();
-    PlanResult(tracks, buffer);
+    // Sound alone is written as found, without pictures to keep step with.
+    if (SoundOnly()) {
+        plan = PackagePlan();
+    } else {
+        PlanResult(tracks, buffer);
+    }
     resultTimecode = FindResultTimecode(buffer);
     if (!resultTimecode) {
         Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
@@ -240,8 +245,9 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         Log(LogLevel::Error, __LINE__,
             "[GetRepairedVideo]merge audio and video file by ffmpeg failed.", int32_t{-1});
         DeleteFileIfExists(resultPath);
-    } else if (!FindFirstPictureElement(resultPath)) {
-        Log(LogLevel::Error, __LINE__, "[GetRepairedVideo] result holds no video:", resultPath);
+    } else if (!FindFirstElement(resultPath,
+                                 SoundOnly() ? EssenceKind::Audio : EssenceKind::Video)) {
+        Log(LogLevel::Error, __LINE__, "[GetRepairedVideo] result holds no essence:", resultPath);
         DeleteFileIfExists(resultPath);
     }
     return result;

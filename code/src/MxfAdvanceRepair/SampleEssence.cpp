@@ -16,6 +16,22 @@ constexpr uint64_t kSearchLimit = 256ull << 20;
 constexpr uint64_t kOverlap = 25;
 // Picture elements after which every sound track has shown itself.
 constexpr int kPackagesForTracks = 4;
+// Bytes at the start of the file searched for the header partition pack.
+constexpr uint64_t kHeaderSearch = 65536;
+
+// True when a partition pack in `bytes` names OP-Atom as the operational
+// pattern: the label 06 0E 2B 34 04 01 01 vv 0D 01 02 01 10 ...
+bool NamesOpAtom(const uint8_t* bytes, uint64_t size)
+{
+    static const uint8_t label[] = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01};
+    static const uint8_t atom[] = {0x0D, 0x01, 0x02, 0x01, 0x10};
+    for (uint64_t at = 0; at + 13 <= size; ++at) {
+        if (std::equal(label, label + 7, bytes + at) && std::equal(atom, atom + 5, bytes + at + 8)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 class ElementWalk {
 public:
@@ -78,14 +94,14 @@ private:
 
 }  // namespace
 
-std::optional<EssenceSample> FindFirstPictureElement(const std::string& path)
+std::optional<EssenceSample> FindFirstElement(const std::string& path, EssenceKind kind)
 {
-    std::optional<EssenceSample> picture;
+    std::optional<EssenceSample> first;
     ElementWalk(path).Run([&](const EssenceSample& element) {
-        if (element.kind == EssenceKind::Video) picture = element;
-        return !picture;
+        if (element.kind == kind) first = element;
+        return !first;
     });
-    return picture;
+    return first;
 }
 
 SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec)
@@ -105,12 +121,22 @@ SampleEssence ReadSampleEssence(const std::string& path, const std::string& code
         }
         return true;
     });
+    const uint64_t head = walk.Read(0, kHeaderSearch);
+    essence.opAtom = NamesOpAtom(walk.Block().data(), head);
     if (!picture) return essence;
     essence.pictureKey = picture->trackNumber;
-    uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
-    size_t header = FindEssenceParser(codec).StreamHeaderLength(walk.Block().data(), size);
-    essence.streamHeader.assign(walk.Block().begin(),
-                                walk.Block().begin() + static_cast<long>(header));
+    const uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
+    const uint8_t* frame = walk.Block().data();
+    const EssenceParser& parser = FindEssenceParser(codec);
+    size_t header = parser.StreamHeaderLength(frame, size);
+    essence.streamHeader.assign(frame, frame + header);
+    if (parser.ConstantFrameSize()) {
+        essence.frameSize = picture->size;
+        for (uint64_t at = 1; at < size && !essence.clipWrapped; ++at) {
+            essence.clipWrapped = parser.BeginsFrame(frame + at, size - at);
+            if (essence.clipWrapped) essence.frameSize = at;
+        }
+    }
     return essence;
 }
 

@@ -12,9 +12,9 @@
 
 namespace vexmend {
 
-// The first picture element (its value's absolute offset and size) that
+// The first element of `kind` (its value's absolute offset and size) that
 // starts in the first 256 MiB of the file at `path` (UTF-8).
-std::optional<EssenceSample> FindFirstPictureElement(const std::string& path);
+std::optional<EssenceSample> FindFirstElement(const std::string& path, EssenceKind kind);
 
 // What a healthy sample's first content packages show, from one walk: the
 // stream header of its first picture (empty when the codec has none or there
@@ -25,6 +25,13 @@ struct SampleEssence {
     std::vector<uint8_t> streamHeader;
     uint32_t pictureKey = 0;
     std::vector<uint32_t> soundTracks;
+    // For codecs whose frames all have one size: that size, the first
+    // picture element's, or where its second frame begins when the element
+    // holds a run of frames (clip wrapping); 0 for other codecs.
+    uint64_t frameSize = 0;
+    bool clipWrapped = false;
+    // The header partition names the operational pattern OP-Atom.
+    bool opAtom = false;
 };
 SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec);
 

@@ -33,6 +33,9 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
     SampleEssence essence = ReadSampleEssence(WideToUtf8(samplePath), videoCodec);
     sampleStreamHeader = std::move(essence.streamHeader);
     samplePictureKey = essence.pictureKey;
+    sampleFrameSize = essence.frameSize;
+    sampleClipWrapped = essence.clipWrapped;
+    sampleOpAtom = essence.opAtom;
     // Sound tracks only count for streams that the report describes.
     sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>()
                                              : std::move(essence.soundTracks);

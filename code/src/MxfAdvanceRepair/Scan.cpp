@@ -129,12 +129,17 @@ int32_t MxfAdvanceRepair::Repair()
             uint64_t{reader->Position()});
     }
 
-    if (videoSamples.size() < kMinimumVideoFrames) {
+    // Frames are counted one by one, also those of clip-wrapped pictures;
+    // a result of sound alone counts its edit units.
+    if (sampleFrameSize > 0) SplitClipWrappedPictures();
+    if (sampleClipWrapped) FindKeylessFrames();
+    if (SoundOnly()) FindKeylessSound();
+    if ((SoundOnly() ? SoundEditUnits() : videoSamples.size()) < kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});
         return -1;
     }
     ReportScanResult();
-    if (std::string mismatch = PictureCodecMismatch(); !mismatch.empty()) {
+    if (std::string mismatch = SoundOnly() ? "" : PictureCodecMismatch(); !mismatch.empty()) {
         Log(LogLevel::Error, __LINE__, "[MXF] pictures are not of the sample's codec:", mismatch);
         return -1;
     }

@@ -8,7 +8,7 @@ namespace vexmend {
 bool IsAes3Track(uint32_t trackNumber) { return (trackNumber & 0xFF00FF00u) == 0x06001000u; }
 
 std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stream, bool aes3,
-                               double frameRate)
+                               double frameRate, bool clip)
 {
     if (!stream.Usable() || frameRate <= 0) return "the sample's stream is not plain PCM";
     const double expected = stream.sampleRate / frameRate;
@@ -25,7 +25,7 @@ std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stre
         payload = size - std::min<uint64_t>(size, kAes3HeaderSize);
     }
     if (payload > 0 && payload % frameSize == 0 &&
-        std::fabs(static_cast<double>(payload / frameSize) - expected) < 1.0) {
+        (clip || std::fabs(static_cast<double>(payload / frameSize) - expected) < 1.0)) {
         return std::string();
     }
     return "element of " + std::to_string(size) + " bytes, " +

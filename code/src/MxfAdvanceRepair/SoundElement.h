@@ -24,9 +24,9 @@ constexpr size_t kAes3SubframesPerSample = 8;
 
 // Why a sound element of `size` bytes does not fit `stream` at `frameRate`
 // (its value is not a whole number of the stream's sample frames, one video
-// frame long); empty when it fits.
+// frame long, or with `clip` any number of frames); empty when it fits.
 std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stream, bool aes3,
-                               double frameRate);
+                               double frameRate, bool clip = false);
 
 // The first `channels` channels of an AES3 element's value as interleaved
 // little-endian PCM of `bytesPerSample` (2 to 4) bytes per sample.

@@ -31,6 +31,8 @@ public:
     {
         return std::nullopt;
     }
+    // True when every frame of the codec has one size (VC-3, DV).
+    virtual bool ConstantFrameSize() const { return false; }
     // Breaks start codes in damaged frames that would make the encoder cut
     // a frame there; returns how many it broke.
     virtual size_t BreakFalseStarts(uint8_t*, size_t) const { return 0; }

@@ -19,6 +19,7 @@ public:
     }
 
     bool IsKeyFrame(const uint8_t*, size_t) const override { return true; }
+    bool ConstantFrameSize() const override { return true; }
 };
 
 }  // namespace
