@@ -81,6 +81,8 @@ clip wrapping: a frame cut short counted @@ code/src/MxfAdvanceRepair/ClipWrappi
 clip wrapping: frames without a key not looked for @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleClipWrapped) FindKeylessFrames(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: sound without a key not aligned to its end @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ start += (end - start) % blockAlign; @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: OP-Atom sample, OP1a result @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sampleOpAtom ? "mxf_opatom" : "mxf" @@ "mxf" @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: a long-GOP clip taken as one frame @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleFrameSize == 0 && sampleClipWrapped) SplitAtFrameStarts(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ (picture.offset + picture.size > fileSize ? 2 : 1) @@ 1 @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 EOF
 )
 

@@ -221,22 +221,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // OP-Atom files of one track each, their essence clip-wrapped: one element
 // that holds the whole clip. The result is OP-Atom again and holds at least
-// nine tenths of what the damage left: the DNxHD frames whose bytes are
-// intact, or the 24-bit tone.
+// nine tenths of what the damage left: DNxHD frames, long-GOP MPEG-2 frames
+// (taken apart where the stream's frames begin) or the 24-bit tone.
 TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
 {
-    const std::string video = kFfmpeg + "1920x1080:rate=25 -frames:v 30 -c:v dnxhd -b:v 36M " +
+    const std::string dnxhd = kFfmpeg + "1920x1080:rate=25 -frames:v 30 -c:v dnxhd -b:v 36M " +
                               "-pix_fmt yuv422p -f mxf_opatom ";
+    const std::string mpeg2 = kFfmpeg + "720x576:rate=25 -frames:v 30 -c:v mpeg2video -b:v 8M " +
+                              "-minrate 8M -maxrate 8M -bufsize 2M -g 12 -bf 2 -f mxf_opatom ";
     const std::string sound = "ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=48000 -t 10 "
                               "-c:a pcm_s24le -ac 1 -f mxf_opatom ";
     const struct {
         const std::string& make;
         int damage;  // 0: header partition zeroed, 1: cut at 60 %, 2: first MiB lost
-    } cases[] = {{video, 0}, {video, 1}, {video, 2}, {sound, 0}, {sound, 1}, {sound, 2}};
+    } cases[] = {{dnxhd, 0}, {dnxhd, 1}, {dnxhd, 2}, {mpeg2, 0}, {mpeg2, 1},
+                 {sound, 0}, {sound, 1}, {sound, 2}};
     for (const auto& c : cases) {
-        const bool isVideo = &c.make == &video;
-        SCOPED_TRACE((isVideo ? "video, damage " : "sound, damage ") + std::to_string(c.damage));
-        const std::string healthy = media / (isVideo ? "video.mxf" : "sound.mxf");
+        const bool isSound = &c.make == &sound;
+        SCOPED_TRACE(std::to_string(&c - cases) + ", damage " + std::to_string(c.damage));
+        const std::string healthy = media / std::to_string(c.make.size()) + ".mxf";
         const std::string damaged = media / "damaged.mxf", output = work / "repaired.mxf";
         ASSERT_EQ(Exists(healthy) ? 0 : RunShell(c.make + Quote(healthy)), 0);
         std::vector<uint8_t> bytes = ReadBytes(healthy);
@@ -245,21 +248,20 @@ TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
         std::fill_n(bytes.begin(), zeroed, 0);
         if (c.damage == 1) bytes.resize(bytes.size() * 6 / 10);
         WriteBytes(damaged, bytes);
+        // What the damage left: the part of the clip still there, in frames
+        // or seconds.
         const uint64_t end = std::min<uint64_t>(clip.offset + clip.size, bytes.size());
-        // What the damage left: whole intact frames, or seconds of sound.
-        double left = 0;
-        for (uint64_t at = clip.offset, frame = clip.size / 30; isVideo && at + frame <= end;
-             at += frame)
-            left += at >= zeroed;
-        if (!isVideo) left = (end - std::max<uint64_t>(clip.offset, zeroed)) / 144000.0;
+        const double left = (isSound ? 10 : 30) *
+                            static_cast<double>(end - std::max<uint64_t>(clip.offset, zeroed)) /
+                            static_cast<double>(clip.size);
 
         ASSERT_EQ(RunRepair(damaged, healthy, output), VEXMEND_OK);
         EXPECT_EQ(ProbeEntries(output, "format_tags=operational_pattern_ul")[0].substr(18, 8),
                   "0d010201");  // OP-Atom
         const ProbeResult probe = Probe(output);
-        EXPECT_GE(isVideo ? probe.videoFrames : probe.duration, 0.9 * left);
+        EXPECT_GE(isSound ? probe.duration : probe.videoFrames, 0.9 * left);
         EXPECT_EQ(probe.videoFrames, probe.videoPackets);
-        EXPECT_NEAR(isVideo ? 440 : ToneFrequency(output, 0), 440, 20);
+        EXPECT_NEAR(isSound ? ToneFrequency(output, 0) : 440, 440, 20);
     }
 }
 

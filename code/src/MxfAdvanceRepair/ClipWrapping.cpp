@@ -13,6 +13,8 @@ namespace {
 // Bytes read at a time while looking for frame headers; a header is long
 // enough to be told within its first bytes.
 constexpr uint64_t kSearchBlock = 8 << 20, kFrameHeader = 64;
+// Bytes after a start code that tell what it starts.
+constexpr size_t kStartCodeReach = 8;
 
 }  // namespace
 
@@ -86,6 +88,42 @@ void MxfAdvanceRepair::FindKeylessFrames()
     videoSamples.insert(videoSamples.end(), found.begin(), found.end());
     std::sort(videoSamples.begin(), videoSamples.end(),
               [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+}
+
+void MxfAdvanceRepair::SplitAtFrameStarts()
+{
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
+    std::vector<uint8_t> block(kSearchBlock);
+    std::vector<EssenceSample> frames;
+    for (const EssenceSample& picture : videoSamples) {
+        const uint64_t end = std::min(picture.offset + picture.size, fileSize);
+        std::vector<uint64_t> starts{picture.offset};
+        bool inPicture = false;
+        for (uint64_t at = picture.offset; at < end;) {
+            const int32_t got = ReadVideoAt(at, block.data(), std::min(kSearchBlock, end - at));
+            if (got <= 0) break;
+            // A start code near the end of a block is looked at with the next.
+            const size_t size = static_cast<size_t>(got);
+            const size_t limit = at + size >= end ? size : size - kStartCodeReach;
+            for (size_t start = 0;;) {
+                start = parser.NextFrameStart(block.data(), size, start, limit, inPicture);
+                if (start >= limit) break;
+                starts.push_back(at + start);
+            }
+            at += limit;
+        }
+        starts.push_back(end);
+        // The last frame of a clip that the file cuts short is incomplete.
+        const size_t whole = starts.size() - (picture.offset + picture.size > fileSize ? 2 : 1);
+        for (size_t i = 0; i < whole; ++i) {
+            EssenceSample frame = picture;
+            frame.offset = starts[i];
+            frame.size = starts[i + 1] - starts[i];
+            frames.push_back(frame);
+        }
+    }
+    videoSamples = std::move(frames);
 }
 
 bool MxfAdvanceRepair::SoundOnly() const

@@ -116,6 +116,9 @@ private:
     // by their frame headers between the recognised elements.
     void SplitClipWrappedPictures();
     void FindKeylessFrames();
+    // Clip-wrapped pictures of other codecs, taken apart where the stream's
+    // frames begin; a clip cut short loses its last, incomplete frame.
+    void SplitAtFrameStarts();
     // A sample with sound and no picture gives a result of sound alone.
     bool SoundOnly() const;
     // With a sound-only sample whose track shows no element in the damaged

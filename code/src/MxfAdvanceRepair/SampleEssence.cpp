@@ -136,6 +136,9 @@ SampleEssence ReadSampleEssence(const std::string& path, const std::string& code
             essence.clipWrapped = parser.BeginsFrame(frame + at, size - at);
             if (essence.clipWrapped) essence.frameSize = at;
         }
+    } else {
+        bool inPicture = false;
+        essence.clipWrapped = parser.NextFrameStart(frame, size, 0, size, inPicture) < size;
     }
     return essence;
 }

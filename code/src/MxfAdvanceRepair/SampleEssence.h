@@ -29,6 +29,7 @@ struct SampleEssence {
     // picture element's, or where its second frame begins when the element
     // holds a run of frames (clip wrapping); 0 for other codecs.
     uint64_t frameSize = 0;
+    // A second frame begins in the first picture element.
     bool clipWrapped = false;
     // The header partition names the operational pattern OP-Atom.
     bool opAtom = false;

@@ -132,7 +132,8 @@ int32_t MxfAdvanceRepair::Repair()
     // Frames are counted one by one, also those of clip-wrapped pictures;
     // a result of sound alone counts its edit units.
     if (sampleFrameSize > 0) SplitClipWrappedPictures();
-    if (sampleClipWrapped) FindKeylessFrames();
+    if (sampleFrameSize > 0 && sampleClipWrapped) FindKeylessFrames();
+    if (sampleFrameSize == 0 && sampleClipWrapped) SplitAtFrameStarts();
     if (SoundOnly()) FindKeylessSound();
     if ((SoundOnly() ? SoundEditUnits() : videoSamples.size()) < kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});

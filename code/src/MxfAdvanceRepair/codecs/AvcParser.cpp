@@ -22,6 +22,25 @@ public:
         return (type != 6 && type != 9) || (nal & 0x60) == 0;
     }
 
+    // An access unit begins with a delimiter, parameter set or SEI after a
+    // slice, or with a slice whose first macroblock is 0 (its header's first
+    // bit set) after a slice.
+    size_t NextFrameStart(const uint8_t* data, size_t size, size_t from, size_t limit,
+                          bool& inPicture) const override
+    {
+        for (size_t at = NextStartCode(data, size, from); at < limit && at + 5 <= size;
+             at = NextStartCode(data, size, at + 3)) {
+            const int type = NalType(data[at + 3]);
+            const bool slice = type >= 1 && type <= 5;
+            if (inPicture && ((slice && (data[at + 4] & 0x80) != 0) || (type >= 6 && type <= 9))) {
+                inPicture = false;
+                return at > from && data[at - 1] == 0 ? at - 1 : at;
+            }
+            inPicture = inPicture || slice;
+        }
+        return limit;
+    }
+
 private:
     bool IsPicture(uint8_t header) const override
     {

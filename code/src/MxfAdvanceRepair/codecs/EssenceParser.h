@@ -33,6 +33,16 @@ public:
     }
     // True when every frame of the codec has one size (VC-3, DV).
     virtual bool ConstantFrameSize() const { return false; }
+    // Where the next frame of a stream of frames begins (MPEG-1/2, H.264):
+    // the offset of the first frame start among the start codes at [from,
+    // limit) of `data` (which holds `size` bytes, limit + 8 or more unless
+    // the stream ends there), or `limit` when none. `inPicture` carries
+    // whether a picture began since the last frame start, across calls
+    // over consecutive stretches. Codecs without the rule give `limit`.
+    virtual size_t NextFrameStart(const uint8_t*, size_t, size_t, size_t limit, bool&) const
+    {
+        return limit;
+    }
     // Breaks start codes in damaged frames that would make the encoder cut
     // a frame there; returns how many it broke.
     virtual size_t BreakFalseStarts(uint8_t*, size_t) const { return 0; }

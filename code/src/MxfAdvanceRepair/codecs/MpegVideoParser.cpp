@@ -19,6 +19,24 @@ public:
                (f[3] == kSequenceHeader || f[3] == kGroupOfPictures || f[3] == kPicture);
     }
 
+    // A frame begins with the sequence header, group of pictures or picture
+    // start code that follows a picture.
+    size_t NextFrameStart(const uint8_t* data, size_t size, size_t from, size_t limit,
+                          bool& inPicture) const override
+    {
+        for (size_t at = NextStartCode(data, size, from); at < limit && at + 4 <= size;
+             at = NextStartCode(data, size, at + 3)) {
+            const uint8_t code = data[at + 3];
+            if (code != kSequenceHeader && code != kGroupOfPictures && code != kPicture) continue;
+            if (inPicture) {
+                inPicture = false;
+                return at;
+            }
+            inPicture = code == kPicture;
+        }
+        return limit;
+    }
+
     // The time code of a group-of-pictures header before the first picture:
     // drop flag, 5 bits hours, 6 bits minutes, a marker, 6 bits seconds, 6
     // bits pictures.
