@@ -43,7 +43,7 @@ report: only the last nine logged @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@
 report: video message without its trailing space @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ "Video Frame Info: " @@ "Video Frame Info:" @@ vexmend_unit_tests @@ Scan.*
 report: audio percentage from the video total @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ static_cast<int64_t>(audioTotal)) / fileSize @@ static_cast<int64_t>(videoTotal)) / fileSize @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: four frames enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ kMinimumVideoFrames = 5; @@ kMinimumVideoFrames = 4; @@ vexmend_unit_tests @@ Scan.*
-five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (videoSamples.size() < kMinimumVideoFrames) { @@ if (videoSamples.size() <= kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
+five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ videoSamples.size()) < kMinimumVideoFrames) { @@ videoSamples.size()) <= kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
 window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.h @@ readerBufferSize = 0x2000000; @@ readerBufferSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
 log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
@@ -52,7 +52,7 @@ audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/Au
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
-merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(audio.size() + 1 - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
+merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i + video) + ":a"} @@ {"-map", std::to_string(audio.size() - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
 merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ int input = open("/dev/null", O_RDONLY); @@ int input = 0; @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) @@ dup2(errorOutput >= 0 ? errorOutput : 2, 2) @@ vexmend_unit_tests @@ EncoderLimit.*
@@ -78,7 +78,7 @@ advance repair: system items not read for the timecode @@ code/src/MxfAdvanceRep
 advance repair: pictures not repeated for sound whose picture was lost @@ code/src/MxfAdvanceRepair/ContentPackages.cpp @@ if (n > 0 && !intraOnly) continue; @@ if (n > 0) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10_imx50_sound*
 clip wrapping: a clip-wrapped picture taken as one frame @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ if (picture.size < frameSize + frameSize / 2) { @@ if (true) { @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: a frame cut short counted @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ at + frameSize <= end; at += frameSize @@ at < end; at += frameSize @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
-clip wrapping: frames without a key not looked for @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleClipWrapped) FindKeylessFrames(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+clip wrapping: frames without a key not looked for @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleFrameSize > 0 && sampleClipWrapped) FindKeylessFrames(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: sound without a key not aligned to its end @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ start += (end - start) % blockAlign; @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: OP-Atom sample, OP1a result @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sampleOpAtom ? "mxf_opatom" : "mxf" @@ "mxf" @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: a long-GOP clip taken as one frame @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleFrameSize == 0 && sampleClipWrapped) SplitAtFrameStarts(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*

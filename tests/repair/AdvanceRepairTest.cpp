@@ -15,12 +15,12 @@ struct Recording {
     MediaSpec spec;
     Damage damage;
     double rate;
-    int tracks;                  // audio tracks of the result, track i a tone of 440 + 110 i Hz,
-    const char* track;                // each one described so
+    int tracks;         // audio tracks of the result, track i a tone of 440 + 110 i Hz,
+    const char* track;  // each one described so
     MediaSpec sample = MediaSpec{0};  // frames 0: the healthy file is the sample
     const char* warning = nullptr;    // the record on sound left out
     const char* timecode = "00:00:";  // hours and minutes of the file's first package
-    int repeated = 0;  // pictures repeated for sound whose picture was lost
+    int repeated = 0;                 // pictures repeated for sound whose picture was lost
 };
 
 void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
@@ -44,7 +44,8 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
         std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
     if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
     for (int n : {0, 1, 10, 11, 20, 21, 22}) {
-        if (damage == Damage::SoundAndPictures) bytes[nth(n < 20, n * (n < 20 ? tracks : 1)).key] = 0;
+        if (damage == Damage::SoundAndPictures)
+            bytes[nth(n < 20, n * (n < 20 ? tracks : 1)).key] = 0;
     }
     for (uint64_t at = elements[0].key + 5000; damage == Damage::ByteErrors && at < bytes.size();
          at += 10000) {
@@ -148,9 +149,9 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     for (const std::string& duration : ProbeEntries(output, "stream=duration"))
         EXPECT_NEAR(std::atof(duration.c_str()), probe.duration, 1 / c.rate);
     if (c.tracks > 0) {
-        EXPECT_GT(Correlation(output, healthy, probe.videoPackets, recorded - probe.videoPackets,
-                              c.rate),
-                  0.9);
+        EXPECT_GT(
+            Correlation(output, healthy, probe.videoPackets, recorded - probe.videoPackets, c.rate),
+            0.9);
     }
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
     for (int i = 0; i < c.tracks; ++i) EXPECT_NEAR(ToneFrequency(output, i), 440 + 110 * i, 20);
@@ -184,7 +185,8 @@ const std::string kH264 = kFfmpeg + "640x360:rate=25" + kSine +
 const std::string kDv = kFfmpeg + "720x576:rate=25" + kSine +
                         "-frames:v 50 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -f mxf \"$out\"";
 const std::string kGstreamer =
-    "gst-launch-1.0 -q videotestsrc num-buffers=40 ! video/x-raw,width=720,height=576,framerate=25/1 "
+    "gst-launch-1.0 -q videotestsrc num-buffers=40 ! "
+    "video/x-raw,width=720,height=576,framerate=25/1 "
     "! mpeg2enc format=3 ! mxfmux name=m ! filesink location=\"$out\" audiotestsrc num-buffers=80 "
     "samplesperbuffer=960 ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! m.";
 const char* const kTen = "10:00:";
@@ -201,41 +203,96 @@ INSTANTIATE_TEST_SUITE_P(
                   "[MXF] audio track left out, its sound elements do not fit the sample: track 1"},
         Recording{"video_only_sample", nullptr, kStereoS16, kHeader, 25, 0, "",
                   MediaSpec{50, "25", "pcm_s16le", 2, 0}, kUndescribed},
-        Recording{"mpeg2_hd_422_50mbit_first_mib_lost", kMpegHd.c_str(), {}, kFirstMiB, 25, 1,
-                  "pcm_s24le,48000,1", {0}, kFirstSound, kTen},
-        Recording{"mpeg2_hd_422_50mbit_sound_and_pictures_lost", kMpegHd.c_str(), {},
-                  kSoundAndPictures, 25, 1, "pcm_s24le,48000,1", {0},
-                  "0 pictures repeated, 3 sound elements left out", kTen},
-        Recording{"gstreamer_mpeg2_one_sequence_header", kGstreamer.c_str(), {}, kFirstFrame, 25,
-                  1, "pcm_s16le,48000,2", {0}, kFirstSound},
-        Recording{"h264_gop50_first_mib_lost", kH264.c_str(), {}, kFirstMiB, 25, 1,
-                  "pcm_s16le,48000,1", {0}, kFirstSound, kTen},
-        Recording{"d10_imx50_aes3_sound_byte_errors", kD10.c_str(), {}, Damage::ByteErrors, 25, 1,
-                  "pcm_s16le,48000,4", {0}, nullptr, kTen},
-        Recording{"d10_imx50_sound_and_pictures_lost", kD10.c_str(), {}, kSoundAndPictures, 25, 1,
-                  "pcm_s16le,48000,4", {0}, "3 pictures repeated, 0 sound elements left out", kTen,
+        Recording{"mpeg2_hd_422_50mbit_first_mib_lost",
+                  kMpegHd.c_str(),
+                  {},
+                  kFirstMiB,
+                  25,
+                  1,
+                  "pcm_s24le,48000,1",
+                  {0},
+                  kFirstSound,
+                  kTen},
+        Recording{"mpeg2_hd_422_50mbit_sound_and_pictures_lost",
+                  kMpegHd.c_str(),
+                  {},
+                  kSoundAndPictures,
+                  25,
+                  1,
+                  "pcm_s24le,48000,1",
+                  {0},
+                  "0 pictures repeated, 3 sound elements left out",
+                  kTen},
+        Recording{"gstreamer_mpeg2_one_sequence_header",
+                  kGstreamer.c_str(),
+                  {},
+                  kFirstFrame,
+                  25,
+                  1,
+                  "pcm_s16le,48000,2",
+                  {0},
+                  kFirstSound},
+        Recording{"h264_gop50_first_mib_lost",
+                  kH264.c_str(),
+                  {},
+                  kFirstMiB,
+                  25,
+                  1,
+                  "pcm_s16le,48000,1",
+                  {0},
+                  kFirstSound,
+                  kTen},
+        Recording{"d10_imx50_aes3_sound_byte_errors",
+                  kD10.c_str(),
+                  {},
+                  Damage::ByteErrors,
+                  25,
+                  1,
+                  "pcm_s16le,48000,4",
+                  {0},
+                  nullptr,
+                  kTen},
+        Recording{"d10_imx50_sound_and_pictures_lost",
+                  kD10.c_str(),
+                  {},
+                  kSoundAndPictures,
+                  25,
+                  1,
+                  "pcm_s16le,48000,4",
+                  {0},
+                  "3 pictures repeated, 0 sound elements left out",
+                  kTen,
                   3},
-        Recording{"dv_header_lost", kDv.c_str(), {}, kHeader, 25, 1, "pcm_s16le,48000,1", {0},
-                  nullptr, kTen}),
+        Recording{"dv_header_lost",
+                  kDv.c_str(),
+                  {},
+                  kHeader,
+                  25,
+                  1,
+                  "pcm_s16le,48000,1",
+                  {0},
+                  nullptr,
+                  kTen}),
     [](const ::testing::TestParamInfo<Recording>& info) { return std::string(info.param.name); });
 
 // OP-Atom files of one track each, their essence clip-wrapped: one element
 // that holds the whole clip. The result is OP-Atom again and holds at least
-// nine tenths of what the damage left: DNxHD frames, long-GOP MPEG-2 frames
-// (taken apart where the stream's frames begin) or the 24-bit tone.
+// nine tenths of what the damage left, and no more: DNxHD frames, long-GOP
+// MPEG-2 frames (taken apart where the stream's frames begin) or the tone.
 TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
 {
     const std::string dnxhd = kFfmpeg + "1920x1080:rate=25 -frames:v 30 -c:v dnxhd -b:v 36M " +
                               "-pix_fmt yuv422p -f mxf_opatom ";
     const std::string mpeg2 = kFfmpeg + "720x576:rate=25 -frames:v 30 -c:v mpeg2video -b:v 8M " +
                               "-minrate 8M -maxrate 8M -bufsize 2M -g 12 -bf 2 -f mxf_opatom ";
-    const std::string sound = "ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=48000 -t 10 "
-                              "-c:a pcm_s24le -ac 1 -f mxf_opatom ";
+    const std::string sound =
+        "ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=48000 -t 10 "
+        "-c:a pcm_s24le -ac 1 -f mxf_opatom ";
     const struct {
         const std::string& make;
         int damage;  // 0: header partition zeroed, 1: cut at 60 %, 2: first MiB lost
-    } cases[] = {{dnxhd, 0}, {dnxhd, 1}, {dnxhd, 2}, {mpeg2, 0}, {mpeg2, 1},
-                 {sound, 0}, {sound, 1}, {sound, 2}};
+    } cases[] = {{dnxhd, 0}, {dnxhd, 1}, {dnxhd, 2}, {mpeg2, 0},
+                 {mpeg2, 1}, {sound, 0}, {sound, 1}, {sound, 2}};
     for (const auto& c : cases) {
         const bool isSound = &c.make == &sound;
         SCOPED_TRACE(std::to_string(&c - cases) + ", damage " + std::to_string(c.damage));
@@ -248,18 +305,27 @@ TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
         std::fill_n(bytes.begin(), zeroed, 0);
         if (c.damage == 1) bytes.resize(bytes.size() * 6 / 10);
         WriteBytes(damaged, bytes);
-        // What the damage left: the part of the clip still there, in frames
-        // or seconds.
+        // What the damage left: the healthy file's frames whose bytes are
+        // all still there, or the seconds of sound still there.
+        double left = 0;
+        std::string packets;
+        RunShell("ffprobe -v quiet -select_streams v -show_entries packet=size,pos -of csv=p=0 " +
+                     Quote(healthy),
+                 &packets);
+        for (const std::string& line : Lines(packets)) {
+            const uint64_t size = std::stoull(line),
+                           at = std::stoull(line.substr(line.find(',') + 1));
+            left += at >= zeroed && at + size <= bytes.size();
+        }
         const uint64_t end = std::min<uint64_t>(clip.offset + clip.size, bytes.size());
-        const double left = (isSound ? 10 : 30) *
-                            static_cast<double>(end - std::max<uint64_t>(clip.offset, zeroed)) /
-                            static_cast<double>(clip.size);
+        if (isSound) left = (end - std::max<uint64_t>(clip.offset, zeroed)) / 144000.0;
 
         ASSERT_EQ(RunRepair(damaged, healthy, output), VEXMEND_OK);
         EXPECT_EQ(ProbeEntries(output, "format_tags=operational_pattern_ul")[0].substr(18, 8),
                   "0d010201");  // OP-Atom
         const ProbeResult probe = Probe(output);
         EXPECT_GE(isSound ? probe.duration : probe.videoFrames, 0.9 * left);
+        EXPECT_LE(probe.videoFrames, left);  // no frame that is not whole
         EXPECT_EQ(probe.videoFrames, probe.videoPackets);
         EXPECT_NEAR(isSound ? ToneFrequency(output, 0) : 440, 440, 20);
     }

@@ -22,7 +22,7 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
         const char* input;  // in the current folder
         MediaSpec spec;
         Damage damage;
-        size_t audioStreams;  // of the result; 0: the repair fails
+        size_t audioStreams;           // of the result; 0: the repair fails
         const char* output = nullptr;  // in the current folder; else in the work folder
     } cases[] = {
         {"caf\xc3\xa9 metadata \xe6\x97\xa5\xe6\x9c\xac.mxf", {}, metadata, 1},

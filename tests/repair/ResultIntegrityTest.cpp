@@ -116,14 +116,14 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
         {"DNxHD pictures, MPEG-2 sample", Damaged(m + "/dnxhd.mxf", work / "dnxhd.mxf"),
          m + "/sample.mxf", work / "o.mxf", VEXMEND_ADVANCE_FAILED, 0,
          "[MXF] pictures are not of the sample's codec: damaged file dnxhd, sample mpeg2video"},
-        {"two holes of 1.5 GiB", work / "holes.mxf", m + "/sample.mxf", work / "o.mxf",
-         VEXMEND_OK, frames},
+        {"two holes of 1.5 GiB", work / "holes.mxf", m + "/sample.mxf", work / "o.mxf", VEXMEND_OK,
+         frames},
         {"12000 frames at 23.976", Damaged(m + "/2398.mxf", work / "2398.mxf"), m + "/2398.mxf",
          work / "o.mxf", VEXMEND_OK, 12000},
         {"sample missing", damaged, m + "/later.mxf", work / "o.mxf", VEXMEND_ADVANCE_FAILED, 0,
          "Analysize audio codec info by ffmpeg failed."},
-        {"the same sample in place", damaged, m + "/later.mxf", work / "o.mxf", VEXMEND_OK, frames, "",
-         false, false, [&] { WriteBytes(m + "/later.mxf", ReadBytes(m + "/sample.mxf")); }},
+        {"the same sample in place", damaged, m + "/later.mxf", work / "o.mxf", VEXMEND_OK, frames,
+         "", false, false, [&] { WriteBytes(m + "/later.mxf", ReadBytes(m + "/sample.mxf")); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -158,8 +158,8 @@ TEST_F(ResultIntegrity, ProcessesSharingAWorkFolder)
                                     {a, Damaged(m + "/b.mxf", m + "/cardA/C0001.RSV")}};
     auto repair = [&](const std::string& damaged, const char* sample, const char* output) {
         return Quote(host) + " --log-dir " + Quote(logs.Path()) + " --work-dir " +
-               Quote(work / "work") + " advance " + Quote(damaged) + " " + Quote(m + sample) +
-               " " + Quote(work / output) + " >/dev/null";
+               Quote(work / "work") + " advance " + Quote(damaged) + " " + Quote(m + sample) + " " +
+               Quote(work / output) + " >/dev/null";
     };
     for (const auto& pair : pairs) {
         SCOPED_TRACE(pair[1]);
@@ -183,7 +183,8 @@ TEST_F(ResultIntegrity, EncoderDiesWithItsHost)
 {
     const std::string input = media / "long.mxf", output = work / "out/long.mxf";
     ASSERT_EQ(RunShell("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x64 -frames:v 12000 "
-                       "-c:v mpeg2video -g 12 -f mxf " + Quote(input)),
+                       "-c:v mpeg2video -g 12 -f mxf " +
+                       Quote(input)),
               0);
     // The host's orphans come to this process, so that the stopped encoder's
     // group is not orphaned (which would end it with SIGHUP) and its end
@@ -192,8 +193,8 @@ TEST_F(ResultIntegrity, EncoderDiesWithItsHost)
     std::string encoder;
     for (int attempt = 0; attempt < 5 && encoder.empty(); ++attempt) {
         const std::string w = work / "work", l = logs.Path();
-        const char* argv[] = {host.c_str(), "--log-dir", l.c_str(), "--work-dir", w.c_str(),
-                              "general", input.c_str(), output.c_str(), nullptr};
+        const char* argv[] = {host.c_str(), "--log-dir",   l.c_str(),      "--work-dir", w.c_str(),
+                              "general",    input.c_str(), output.c_str(), nullptr};
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ),
                   0);

@@ -47,7 +47,8 @@ TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
         SCOPED_TRACE(std::string(c.codec) + " frame of " + std::to_string(c.frame.size()));
         const EssenceParser& parser = FindEssenceParser(c.codec);
         EXPECT_EQ(parser.StreamHeaderLength(c.frame.data(), c.frame.size()), c.headerLength);
-        EXPECT_EQ(parser.StartsWithStreamHeader(c.frame.data(), c.frame.size()), c.startsWithHeader);
+        EXPECT_EQ(parser.StartsWithStreamHeader(c.frame.data(), c.frame.size()),
+                  c.startsWithHeader);
         EXPECT_EQ(CodecOfFrame(c.frame.data(), c.frame.size()), c.codecOfFrame);
     }
 }

@@ -63,8 +63,8 @@ std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
             if (entry.trackNumber != sampleSoundTracks[k]) continue;
-            std::string why =
-                SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate, SoundOnly());
+            std::string why = SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate,
+                                                 SoundOnly());
             if (why.empty()) {
                 track.elements.push_back(&entry);
             } else if (misfits++ == 0) {
@@ -136,9 +136,8 @@ void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track, std::o
         }
         value.resize(entry->size);
         int32_t got = ReadVideoAt(entry->offset, value.data(), entry->size);
-        std::vector<uint8_t> pcm =
-            UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)), track.stream.channels,
-                       track.stream.BytesPerSample());
+        std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)),
+                                              track.stream.channels, track.stream.BytesPerSample());
         target.write(reinterpret_cast<const char*>(pcm.data()),
                      static_cast<std::streamsize>(pcm.size()));
     }

@@ -83,8 +83,8 @@ void MxfAdvanceRepair::FindKeylessFrames()
         from = std::max(from, end);
     }
     if (found.empty()) return;
-    Log(LogLevel::Info, __LINE__, "[MXF] frames found by their headers without a key:",
-        uint64_t{found.size()});
+    Log(LogLevel::Info, __LINE__,
+        "[MXF] frames found by their headers without a key:", uint64_t{found.size()});
     videoSamples.insert(videoSamples.end(), found.begin(), found.end());
     std::sort(videoSamples.begin(), videoSamples.end(),
               [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });

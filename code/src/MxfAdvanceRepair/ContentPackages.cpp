@@ -14,9 +14,10 @@ PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firs
         tracks.size(), std::vector<std::vector<const EssenceSample*>>(pictures.size()));
     for (size_t t = 0; t < tracks.size(); ++t) {
         for (const EssenceSample* element : tracks[t]) {
-            auto after = std::lower_bound(
-                pictures.begin(), pictures.end(), element->offset,
-                [](const EssenceSample& picture, uint64_t offset) { return picture.offset < offset; });
+            auto after = std::lower_bound(pictures.begin(), pictures.end(), element->offset,
+                                          [](const EssenceSample& picture, uint64_t offset) {
+                                              return picture.offset < offset;
+                                          });
             if (after == pictures.begin()) {
                 ++plan.soundLeftOut;
             } else {

@@ -65,7 +65,8 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
     }
     if (resultTimecode) args.insert(args.end(), {"-timecode", resultTimecode->Text()});
     // An OP-Atom sample (one track a file) gives an OP-Atom result.
-    args.insert(args.end(), {"-f", sampleOpAtom ? "mxf_opatom" : "mxf", EncoderFileName(outputPath)});
+    args.insert(args.end(),
+                {"-f", sampleOpAtom ? "mxf_opatom" : "mxf", EncoderFileName(outputPath)});
     return args;
 }
 

@@ -104,7 +104,8 @@ void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& targe
         std::streamsize got = videoStream->gcount();
         if (isVideo) {
             FindEssenceParser(videoCodec)
-                .BreakFalseStarts(reinterpret_cast<uint8_t*>(buffer.data()), static_cast<size_t>(got));
+                .BreakFalseStarts(reinterpret_cast<uint8_t*>(buffer.data()),
+                                  static_cast<size_t>(got));
         }
         if (got > 0) target.write(buffer.data(), got);
         if (static_cast<uint64_t>(got) != chunk) break;
@@ -141,7 +142,8 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
     const EssenceParser& parser = FindEssenceParser(videoCodec);
     uint8_t* head = reinterpret_cast<uint8_t*>(buffer.data());
     auto isKey = [&](const EssenceSample& picture) {
-        int32_t got = ReadVideoAt(picture.offset, head, std::min<uint64_t>(picture.size, kFrameHead));
+        int32_t got = ReadVideoAt(picture.offset, head,
+                                  std::min<uint64_t>(picture.size, kFrameHead));
         return parser.IsKeyFrame(head, static_cast<size_t>(std::max(got, 0)));
     };
     size_t firstKey = 0;
@@ -187,7 +189,8 @@ std::optional<Timecode> MxfAdvanceRepair::FindResultTimecode(std::vector<char>& 
     const EssenceParser& parser = FindEssenceParser(videoCodec);
     for (size_t i = 0; i < pictures; ++i) {
         const EssenceSample& picture = videoSamples[i];
-        int32_t got = ReadVideoAt(picture.offset, bytes, std::min<uint64_t>(picture.size, kFrameHead));
+        int32_t got = ReadVideoAt(picture.offset, bytes,
+                                  std::min<uint64_t>(picture.size, kFrameHead));
         if (auto found = parser.FrameTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
             return found->Plus(-static_cast<int64_t>(i), frameRate);
         }

@@ -27,7 +27,8 @@ std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size
             continue;
         }
         const uint8_t* field = bytes + at + sizeof kSystemMetadataPackKey;
-        const BerLength length = DecodeBerLength(field, static_cast<uint64_t>(bytes + size - field));
+        const BerLength length = DecodeBerLength(field,
+                                                 static_cast<uint64_t>(bytes + size - field));
         const uint8_t* value = field + length.fieldSize;
         if (length.value < kUserStamp + kStampSize ||
             length.value > static_cast<uint64_t>(bytes + size - value)) {

@@ -120,8 +120,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
 
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start GetRepairedVideo ",
                    WideToNarrow(damaged));
-    const std::string result =
-        WideToNarrow(engine->GetRepairedVideo(damaged, Utf8ToWide(call->Path())));
+    const std::string result = WideToNarrow(
+        engine->GetRepairedVideo(damaged, Utf8ToWide(call->Path())));
     logSink->Write(LogLevel::Debug, __LINE__,
                    "AdvanceRepair Completed,advance temp out file:", result);
 
@@ -133,11 +133,11 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
     try {
         const char* how = temporary->Take(result);
         temporary->Commit();
-        logSink->Write(LogLevel::Debug, __LINE__, std::string("[AdvanceRepair] result moved by ") +
-                                                      how + ":", outputPath);
+        logSink->Write(LogLevel::Debug, __LINE__,
+                       std::string("[AdvanceRepair] result moved by ") + how + ":", outputPath);
     } catch (const Poco::Exception& error) {
-        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output cannot be written:",
-                       error.displayText());
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[AdvanceRepair] output cannot be written:", error.displayText());
         return ResultAdvanceFailed;
     }
     logSink->Write(LogLevel::Debug, __LINE__,

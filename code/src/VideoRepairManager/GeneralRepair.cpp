@@ -75,8 +75,8 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     try {
         temporary.emplace(outputPath);
     } catch (const Poco::Exception& error) {
-        logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output cannot be written:",
-                       error.displayText());
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[GeneralRepair] output cannot be written:", error.displayText());
         return ResultNoOutput;
     }
     call->Note(temporary->Path());
@@ -95,8 +95,8 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
         try {
             temporary->Commit();
         } catch (const Poco::Exception& error) {
-            logSink->Write(LogLevel::Error, __LINE__, "[GeneralRepair] output cannot be written:",
-                           error.displayText());
+            logSink->Write(LogLevel::Error, __LINE__,
+                           "[GeneralRepair] output cannot be written:", error.displayText());
             return ResultNoOutput;
         }
         logSink->Write(LogLevel::Debug, __LINE__,

@@ -52,8 +52,8 @@ bool FileLock::Append(const std::string& text)
 {
     const int descriptor = static_cast<int>(handle);
     off_t end = lseek(descriptor, 0, SEEK_END);
-    return end >= 0 && pwrite(descriptor, text.data(), text.size(), end) ==
-                           static_cast<ssize_t>(text.size());
+    return end >= 0 &&
+           pwrite(descriptor, text.data(), text.size(), end) == static_cast<ssize_t>(text.size());
 }
 
 std::string FileLock::Read() const

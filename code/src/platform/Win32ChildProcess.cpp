@@ -18,8 +18,8 @@ namespace {
 HANDLE OpenNullDevice(DWORD access)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       OPEN_EXISTING, 0, nullptr);
+    return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                       0, nullptr);
 }
 
 // Inheritable handles given to the child, closed once it has them.
@@ -90,8 +90,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &started)) {
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        nullptr, &startup.StartupInfo, &started)) {
         if (errorPipe != -1) CloseHandle(reinterpret_cast<HANDLE>(errorPipe));
         throw std::runtime_error("cannot start " + program);
     }

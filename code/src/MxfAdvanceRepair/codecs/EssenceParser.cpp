@@ -17,8 +17,12 @@ struct NamedParser {
 
 // Codec names as the encoder's stream report gives them.
 const NamedParser kParsers[] = {
-    {"mpeg2video", MpegVideoParser}, {"mpeg1video", MpegVideoParser}, {"h264", AvcParser},
-    {"hevc", HevcParser},            {"dnxhd", Vc3Parser},            {"dvvideo", DvParser},
+    {"mpeg2video", MpegVideoParser},
+    {"mpeg1video", MpegVideoParser},
+    {"h264", AvcParser},
+    {"hevc", HevcParser},
+    {"dnxhd", Vc3Parser},
+    {"dvvideo", DvParser},
 };
 
 }  // namespace

@@ -48,7 +48,8 @@ public:
             const uint32_t bits = static_cast<uint32_t>(frame[at + 4]) << 24 |
                                   static_cast<uint32_t>(frame[at + 5]) << 16 |
                                   static_cast<uint32_t>(frame[at + 6]) << 8 | frame[at + 7];
-            return Timecode{static_cast<int>(bits >> 26 & 0x1F), static_cast<int>(bits >> 20 & 0x3F),
+            return Timecode{static_cast<int>(bits >> 26 & 0x1F),
+                            static_cast<int>(bits >> 20 & 0x3F),
                             static_cast<int>(bits >> 13 & 0x3F), static_cast<int>(bits >> 7 & 0x3F),
                             (bits >> 31) != 0};
         }

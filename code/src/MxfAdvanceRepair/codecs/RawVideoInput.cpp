@@ -15,13 +15,20 @@ struct RawDemuxer {
 
 // Codec names as the encoder's stream report gives them.
 constexpr RawDemuxer kRawDemuxers[] = {
-    {"mpeg1video", "mpegvideo", false}, {"mpeg2video", "mpegvideo", false},
-    {"h264", "h264", true},             {"hevc", "hevc", true},
-    {"dnxhd", "dnxhd", true},           {"dvvideo", "dv", false},
-    {"mjpeg", "mjpeg", true},           {"mpeg4", "m4v", true},
-    {"vc1", "vc1", true},               {"cavs", "cavsvideo", true},
-    {"avs2", "avs2", true},             {"dirac", "dirac", true},
-    {"h261", "h261", true},             {"h263", "h263", true},
+    {"mpeg1video", "mpegvideo", false},
+    {"mpeg2video", "mpegvideo", false},
+    {"h264", "h264", true},
+    {"hevc", "hevc", true},
+    {"dnxhd", "dnxhd", true},
+    {"dvvideo", "dv", false},
+    {"mjpeg", "mjpeg", true},
+    {"mpeg4", "m4v", true},
+    {"vc1", "vc1", true},
+    {"cavs", "cavsvideo", true},
+    {"avs2", "avs2", true},
+    {"dirac", "dirac", true},
+    {"h261", "h261", true},
+    {"h263", "h263", true},
     {"av1", "obu", true},
 };
 
@@ -83,7 +90,8 @@ std::string DurationText(uint64_t frames, double rate)
     const uint64_t micro =
         (frames * static_cast<uint64_t>(exact.denominator) * 1000000 + numerator - 1) / numerator;
     char text[48];
-    std::snprintf(text, sizeof text, "%llu.%06llu", static_cast<unsigned long long>(micro / 1000000),
+    std::snprintf(text, sizeof text, "%llu.%06llu",
+                  static_cast<unsigned long long>(micro / 1000000),
                   static_cast<unsigned long long>(micro % 1000000));
     return text;
 }

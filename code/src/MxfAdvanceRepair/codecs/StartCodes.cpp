@@ -28,7 +28,8 @@ size_t StartCodeParser::FirstPictureOf(const uint8_t* frame, size_t size, bool w
     for (size_t at = NextStartCode(frame, size, 0); at + 3 < size;
          at = NextStartCode(frame, size, at + 3)) {
         const uint8_t code = frame[at + 3];
-        if (IsPicture(code)) return withZero && fourByte && at > 0 && frame[at - 1] == 0 ? at - 1 : at;
+        if (IsPicture(code))
+            return withZero && fourByte && at > 0 && frame[at - 1] == 0 ? at - 1 : at;
         sawHeader = sawHeader || IsSequenceHeader(code);
     }
     return size;
