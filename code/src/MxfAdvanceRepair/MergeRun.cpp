@@ -57,8 +57,8 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
         }
         args.insert(args.end(), {"-acodec", "copy"});
     }
-    // Every frame is kept, also those before the first key frame, and counted
-    // afresh: damaged frames carry damaged timestamps.
+    // Every planned frame is kept, also a damaged one, and counted afresh:
+    // damaged frames carry damaged timestamps.
     if (video) {
         args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
                                  "-t", DurationText(plan.frames.size(), frameRate)});
