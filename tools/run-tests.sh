@@ -13,6 +13,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ./tools/check-exports.sh build/bin/libvexmend.so
 (cd build && ctest --output-on-failure -j"$jobs")
+./tools/check-install.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVEXMEND_SANITIZE=ON -DVEXMEND_BUILD_BENCH=OFF
 cmake --build build-sanitize -j"$jobs"

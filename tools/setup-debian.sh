@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building and testing vexmend needs on Debian.
 set -e
-packages="cmake g++ make libpoco-dev libgtest-dev libgmock-dev ffmpeg clang libclang-rt-14-dev time python3
+packages="cmake g++ make libpoco-dev libgtest-dev libgmock-dev ffmpeg clang libclang-rt-14-dev time python3 pkg-config
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly"
 missing=""
