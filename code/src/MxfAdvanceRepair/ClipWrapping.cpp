@@ -1,6 +1,8 @@
-// Clip-wrapped pictures: an element whose value is a run of frames (OP-Atom
-// files of cameras and editing systems) is taken apart into its frames, and
-// frames whose element key was lost are found again by their frame headers.
+// Clip wrapping: an element whose value is a run of frames (OP-Atom files of
+// cameras and editing systems) is taken apart into its frames, frames whose
+// element key was lost are found again by their frame headers, and a sample
+// of sound alone gives a result of sound alone, also from a clip whose key
+// was lost.
 #include <algorithm>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
