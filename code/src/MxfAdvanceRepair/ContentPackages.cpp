@@ -26,18 +26,22 @@ PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firs
         }
     }
     firstKey = firstKey < pictures.size() ? firstKey : 0;
+    plan.frozen = firstKey;
     for (size_t p = 0; p < pictures.size(); ++p) {
+        // One frame for the package, and with intra-only pictures one more
+        // for each further element of a track; otherwise those are left out.
         size_t count = 1;
-        for (size_t t = 0; t < tracks.size(); ++t) count = std::max(count, packages[t][p].size());
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            count = std::max(count, packages[t][p].size());
+            if (!intraOnly) plan.soundLeftOut += std::max<size_t>(packages[t][p].size(), 1) - 1;
+        }
+        if (!intraOnly) count = 1;
+        plan.repeated += count - 1;
         for (size_t n = 0; n < count; ++n) {
             OutputFrame frame{std::max(p, firstKey), {}};
             for (size_t t = 0; t < tracks.size(); ++t) {
                 frame.sounds.push_back(n < packages[t][p].size() ? packages[t][p][n] : nullptr);
-                if (n > 0 && !intraOnly && n < packages[t][p].size()) ++plan.soundLeftOut;
             }
-            if (n > 0 && !intraOnly) continue;
-            plan.repeated += n > 0;
-            plan.frozen += p < firstKey && n == 0;
             plan.frames.push_back(std::move(frame));
         }
     }
