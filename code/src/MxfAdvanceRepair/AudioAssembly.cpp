@@ -116,7 +116,7 @@ void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track, std::o
     auto pcmSize = [&](const EssenceSample& entry) {
         if (!track.aes3) return static_cast<size_t>(entry.size);
         const size_t samples = (entry.size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
-        return samples * static_cast<size_t>(track.stream.channels * track.stream.BytesPerSample());
+        return samples * static_cast<size_t>(track.stream.SampleFrameBytes());
     };
     if (SoundOnly()) {
         for (const EssenceSample* entry : track.elements) CopyEntry(*entry, target, buffer, false);

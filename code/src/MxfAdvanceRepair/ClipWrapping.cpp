@@ -136,7 +136,7 @@ bool MxfAdvanceRepair::SoundOnly() const
 uint64_t MxfAdvanceRepair::SoundEditUnits() const
 {
     const AudioStreamDescription& stream = audioStreams[0];
-    const uint64_t blockAlign = static_cast<uint64_t>(stream.channels * stream.BytesPerSample());
+    const uint64_t blockAlign = stream.SampleFrameBytes();
     const uint64_t unit = static_cast<uint64_t>(stream.sampleRate / frameRate) * blockAlign;
     uint64_t bytes = 0;
     for (const EssenceSample& e : audioSamples) {
@@ -174,7 +174,7 @@ void MxfAdvanceRepair::FindKeylessSound()
         at += size > 16 ? size - 16 : size;
     }
     const AudioStreamDescription& stream = audioStreams[0];
-    const uint64_t blockAlign = static_cast<uint64_t>(stream.channels * stream.BytesPerSample());
+    const uint64_t blockAlign = stream.SampleFrameBytes();
     // The clip's value ended where the next item begins: whole sample frames
     // are counted from there.
     if (start >= end || blockAlign == 0) return;

@@ -25,6 +25,11 @@ struct AudioStreamDescription {
     bool Usable() const { return BytesPerSample() > 0 && sampleRate > 0 && channels > 0; }
     // Bytes of one channel's sample, from the format's bit count; 0 when unknown.
     int BytesPerSample() const;
+    // Bytes of one sample frame: a sample of every channel.
+    uint64_t SampleFrameBytes() const
+    {
+        return static_cast<uint64_t>(channels) * static_cast<uint64_t>(BytesPerSample());
+    }
     // The encoder's arguments for raw data of this description.
     std::vector<std::string> Arguments() const;
 };

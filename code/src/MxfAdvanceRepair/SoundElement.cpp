@@ -12,7 +12,7 @@ std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stre
 {
     if (!stream.Usable() || frameRate <= 0) return "the sample's stream is not plain PCM";
     const double expected = stream.sampleRate / frameRate;
-    uint64_t frameSize = static_cast<uint64_t>(stream.channels) * stream.BytesPerSample();
+    uint64_t frameSize = stream.SampleFrameBytes();
     uint64_t payload = size;
     if (aes3) {
         const std::string& format = stream.sampleFormat;
