@@ -1,8 +1,6 @@
 // The library's four exported functions. Each forwards to the one repair
 // manager and turns anything thrown below into a result code: no exception
 // crosses into the host. Calls that overlap run one after the other.
-#include <Poco/Exception.h>
-
 #include <exception>
 #include <mutex>
 #include <string>
@@ -38,10 +36,8 @@ int32_t Guarded(const char* operation, int32_t failure, Body body)
 {
     try {
         return body();
-    } catch (const Poco::Exception& error) {
-        LogFailure(operation, error.displayText());
     } catch (const std::exception& error) {
-        LogFailure(operation, error.what());
+        LogFailure(operation, vexmend::ErrorText(error));
     } catch (...) {
         LogFailure(operation, "unknown error");
     }

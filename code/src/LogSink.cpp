@@ -1,5 +1,7 @@
 #include "LogSink.h"
 
+#include <Poco/Exception.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -104,6 +106,12 @@ void LogSink::WriteRecord(LogLevel level, int32_t line, const std::string& messa
     stream << TagOf(level) << LocalTimestamp() << " (" << line << ") " << message << ' ' << value
            << '\n';
     stream.flush();
+}
+
+std::string ErrorText(const std::exception& error)
+{
+    const auto* poco = dynamic_cast<const Poco::Exception*>(&error);
+    return poco != nullptr ? poco->displayText() : std::string(error.what());
 }
 
 }  // namespace vexmend

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -39,5 +40,9 @@ private:
     LogLevel threshold;
     std::mutex lock;
 };
+
+// The text of an error for a record: a Poco exception's display text (its
+// kind and message), else what the exception says.
+std::string ErrorText(const std::exception& error);
 
 }  // namespace vexmend

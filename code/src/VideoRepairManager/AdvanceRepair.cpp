@@ -1,6 +1,5 @@
 // The advance repair: the engine scans the damaged file and builds a new one,
 // which then replaces the caller's output file whole.
-#include <Poco/Exception.h>
 #include <Poco/File.h>
 
 #include <optional>
@@ -101,9 +100,8 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         temporary.emplace(target);
         call->Note(temporary->Path());
     } catch (const std::exception& error) {
-        const Poco::Exception* poco = dynamic_cast<const Poco::Exception*>(&error);
-        logSink->Write(LogLevel::Error, __LINE__, "[AdvanceRepair] output cannot be written:",
-                       poco != nullptr ? poco->displayText() : std::string(error.what()));
+        logSink->Write(LogLevel::Error, __LINE__,
+                       "[AdvanceRepair] output cannot be written:", ErrorText(error));
         return ResultAdvanceFailed;
     }
 
@@ -135,9 +133,9 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         temporary->Commit();
         logSink->Write(LogLevel::Debug, __LINE__,
                        std::string("[AdvanceRepair] result moved by ") + how + ":", outputPath);
-    } catch (const Poco::Exception& error) {
+    } catch (const std::exception& error) {
         logSink->Write(LogLevel::Error, __LINE__,
-                       "[AdvanceRepair] output cannot be written:", error.displayText());
+                       "[AdvanceRepair] output cannot be written:", ErrorText(error));
         return ResultAdvanceFailed;
     }
     logSink->Write(LogLevel::Debug, __LINE__,

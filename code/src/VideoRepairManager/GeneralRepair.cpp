@@ -1,5 +1,4 @@
 // The general repair: the encoder rewraps the damaged file with stream copy.
-#include <Poco/Exception.h>
 #include <Poco/File.h>
 
 #include <optional>
@@ -74,9 +73,9 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     std::optional<TemporaryOutput> temporary;
     try {
         temporary.emplace(outputPath);
-    } catch (const Poco::Exception& error) {
+    } catch (const std::exception& error) {
         logSink->Write(LogLevel::Error, __LINE__,
-                       "[GeneralRepair] output cannot be written:", error.displayText());
+                       "[GeneralRepair] output cannot be written:", ErrorText(error));
         return ResultNoOutput;
     }
     call->Note(temporary->Path());
@@ -94,9 +93,9 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     if (encoderResult == 0 && Poco::File(temporary->Path()).getSize() > 0) {
         try {
             temporary->Commit();
-        } catch (const Poco::Exception& error) {
+        } catch (const std::exception& error) {
             logSink->Write(LogLevel::Error, __LINE__,
-                           "[GeneralRepair] output cannot be written:", error.displayText());
+                           "[GeneralRepair] output cannot be written:", ErrorText(error));
             return ResultNoOutput;
         }
         logSink->Write(LogLevel::Debug, __LINE__,
