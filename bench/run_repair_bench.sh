@@ -1,55 +1,126 @@
 #!/bin/sh
-# Times the whole advance repair of a ~1 GiB 1080 50 Mbit/s MPEG-2 recording
-# whose header partition is gone against the encoder's own stream-copy remux
-# of the healthy file, in one run, and prints the ratio (target: <= 1.8).
-#   bench/run_repair_bench.sh [build folder]      (default: build)
-# Builds nothing: the folder must hold bin/vexmend (the host program).
+# Times the advance repair of a 1080 50 Mbit/s MPEG-2 recording with 8 mono
+# 24-bit tracks, whose first 64 KiB (the header) are zeroed and with 1 MiB of
+# garbage after every 80 MiB, against the encoder's own stream-copy remux of
+# the healthy recording. Runs alternating pairs, each timed up to its data on
+# disk (sync), and prints the medians of wall and CPU time (the encoder's
+# included), their ratios, the work folder's peak size and the host's peak
+# resident memory; then the parts of one repair.
+#   bench/run_repair_bench.sh [build folder] [pairs] [loops]
+# Defaults: build, 4 pairs, 8 loops of 20 s (about 1.1 GiB). With 0 pairs
+# only one repair runs (for long recordings: 100 loops make about 13 GiB).
+# Builds nothing: the folder must hold bin/vexmend and bench/repair_profile.
 set -eu
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd)
+pairs=${2:-4}
+loops=${3:-8}
 host="$build/bin/vexmend"
-if [ ! -x "$host" ]; then
-    echo "no $host; build the vexmend_tool target in $build first" >&2
-    exit 1
-fi
-work=$(mktemp -d /tmp/vexmend-repair-bench-XXXXXX)
+profile="$build/bench/repair_profile"
+for program in "$host" "$profile" /usr/bin/time; do
+    if [ ! -x "$program" ]; then
+        echo "no $program; build vexmend_tool and repair_profile in $build first" >&2
+        exit 1
+    fi
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/vexmend-repair-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-echo "== making the recording (20 s, looped to about 1 GiB)"
+echo "== making the recording (20 s, looped $loops times)"
 ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=1920x1080:rate=25 \
     -f lavfi -i sine=sample_rate=48000 -frames:v 500 -c:v mpeg2video -b:v 50M -minrate 50M \
     -maxrate 50M -bufsize 17M -g 12 -bf 2 -pix_fmt yuv422p -flags +ildct+ilme \
-    -c:a pcm_s24le -ac 1 -shortest -f mxf "$work/short.mxf"
-ffmpeg -nostdin -loglevel error -y -stream_loop 8 -i "$work/short.mxf" -c copy -f mxf \
-    "$work/sample.mxf"
-# The header partition overwritten: the encoder no longer reads it as MXF.
-cp "$work/sample.mxf" "$work/damaged.mxf"
-python3 - "$work/damaged.mxf" <<'PY'
-import sys
-with open(sys.argv[1], 'r+b') as f:
-    head = f.read(1 << 20)
-    essence = head.find(bytes.fromhex('060e2b34010201010d010301'))
-    f.seek(0)
-    f.write(bytes(essence))
+    -map 0:v $(for i in 1 2 3 4 5 6 7 8; do printf -- "-map 1:a "; done) \
+    -c:a pcm_s24le -ac 1 -shortest -f mxf "$work/sample.mxf"
+ffmpeg -nostdin -loglevel error -y -stream_loop $((loops - 1)) -i "$work/sample.mxf" -map 0 \
+    -c copy -f mxf "$work/healthy.mxf"
+python3 - "$work/healthy.mxf" "$work/damaged.mxf" <<'PY'
+import os, sys
+step, garbage = 80 << 20, 1 << 20
+with open(sys.argv[1], 'rb') as healthy, open(sys.argv[2], 'wb') as damaged:
+    damaged.write(bytes(65536))
+    healthy.seek(65536)
+    block = healthy.read(step - 65536)
+    while block:
+        damaged.write(block)
+        damaged.write(os.urandom(garbage))
+        block = healthy.read(step)
 PY
-ls -l "$work/damaged.mxf"
+recording=$(stat -c %s "$work/damaged.mxf")
+echo "damaged recording: $recording bytes"
+if [ "$pairs" -eq 0 ]; then rm "$work/healthy.mxf"; fi
 sync
 
-# Each run is timed up to its result on disk (a sync), so that neither pays
-# for the other's write-back.
-seconds() { python3 -c 'import time; print(time.monotonic())'; }
-start=$(seconds)
-ffmpeg -nostdin -loglevel error -y -i "$work/sample.mxf" -c copy -f mxf "$work/remux.mxf"
-sync
-middle=$(seconds)
-"$host" --log-dir "$work" --work-dir "$work/work" advance "$work/damaged.mxf" \
-    "$work/sample.mxf" "$work/repaired.mxf" >/dev/null
-sync
-end=$(seconds)
-python3 - "$start" "$middle" "$end" <<'PY'
-import sys
-start, middle, end = map(float, sys.argv[1:])
-remux, repair = middle - start, end - middle
-print(f"encoder remux of the healthy file: {remux:.2f} s")
-print(f"advance repair of the damaged file: {repair:.2f} s")
-print(f"ratio: {repair / remux:.2f} (target <= 1.8)")
+# One timed run: wall, user and system seconds (with the encoder's).
+timed() {
+    /usr/bin/time -f "%e %U %S" -o "$work/time" sh -c '"$@" && sync' timed "$@"
+}
+remux() {
+    timed ffmpeg -nostdin -loglevel error -y -i "$work/healthy.mxf" -map 0 -c copy -f mxf \
+        "$work/remux.mxf"
+    rm -f "$work/remux.mxf"
+    cat "$work/time" >>"$work/remux.times"
+}
+# The repair, with the work folder's size and the host's resident memory
+# sampled while it runs.
+repair() {
+    rm -rf "$work/work" "$work/repaired.mxf"
+    mkdir "$work/work"
+    timed "$host" --log-dir "$work" --work-dir "$work/work" advance "$work/damaged.mxf" \
+        "$work/sample.mxf" "$work/repaired.mxf" >/dev/null &
+    runner=$!
+    folder=0 memory=0
+    while kill -0 $runner 2>/dev/null; do
+        size=$(du -sb "$work/work" 2>/dev/null | cut -f1)
+        [ "${size:-0}" -gt $folder ] && folder=$size
+        pid=$(pgrep -n -x vexmend || true)
+        rss=$([ -n "$pid" ] && awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+        [ "${rss:-0}" -gt $memory ] && memory=$rss
+        sleep 0.05
+    done
+    wait $runner
+    echo "$(cat "$work/time") $folder $memory" >>"$work/repair.times"
+    rm -f "$work/repaired.mxf"
+}
+
+if [ "$pairs" -eq 0 ]; then
+    repair
+else
+    for i in $(seq "$pairs"); do
+        echo "== pair $i of $pairs"
+        remux
+        repair
+    done
+fi
+
+python3 - "$work" "$recording" "$pairs" <<'PY'
+import statistics, sys
+work, recording, pairs = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+def runs(name):
+    return [list(map(float, line.split())) for line in open(f"{work}/{name}.times")]
+repairs = runs("repair")
+median = lambda rows, f: statistics.median(f(r) for r in rows)
+wall, cpu = median(repairs, lambda r: r[0]), median(repairs, lambda r: r[1] + r[2])
+print(f"advance repair (median of {len(repairs)}): wall {wall:.2f} s, CPU {cpu:.2f} s")
+if pairs:
+    remuxes = runs("remux")
+    rwall, rcpu = median(remuxes, lambda r: r[0]), median(remuxes, lambda r: r[1] + r[2])
+    print(f"encoder remux (median of {len(remuxes)}): wall {rwall:.2f} s, CPU {rcpu:.2f} s")
+    print(f"ratio: wall {wall / rwall:.2f} (target <= 1.5), CPU {cpu / rcpu:.2f} (target <= 3)")
+folder = max(r[3] for r in repairs)
+print(f"work folder peak: {int(folder)} bytes, {100 * folder / recording:.3f}% of the "
+      f"recording (target < 10%)")
+print(f"host's peak resident memory: {max(r[4] for r in repairs) / 1024:.1f} MiB")
 PY
+
+if [ "$pairs" -gt 0 ]; then
+    # Drains the merge's pipes; any other call goes to the real encoder.
+    cat >"$work/drain" <<'SH'
+#!/bin/sh
+case "$*" in *_Video.dat*) ;; *) exec ffmpeg "$@" ;; esac
+for a; do case $a in file:*.dat) cat "${a#file:}" >/dev/null & ;; esac; done
+wait
+SH
+    chmod +x "$work/drain"
+    "$profile" "$work/damaged.mxf" "$work/sample.mxf" "$(command -v ffmpeg)" "$work/drain" \
+        "$work/profile.mxf"
+fi

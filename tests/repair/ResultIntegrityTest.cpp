@@ -104,7 +104,7 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
         {"output on a read-only file system", damaged, m + "/sample.mxf", ro + "/o.mxf",
          VEXMEND_ADVANCE_FAILED, 0, "[AdvanceRepair] output cannot be written: ", true, true},
         {"output on a full file system", damaged, m + "/sample.mxf", full + "/o.mxf",
-         VEXMEND_ADVANCE_FAILED, 0, "[AdvanceRepair] output cannot be written: ", false, true},
+         VEXMEND_ADVANCE_FAILED, 0, "[MXF] encoder failed, exit status: ", false, true},
         {"general repair onto a full file system", m + "/sample.mxf", "", full + "/g.mxf",
          VEXMEND_NO_OUTPUT, 0, "[GeneralRepair] encoder exit status: ", false, true},
         {"output folder below a file", damaged, m + "/sample.mxf", m + "/file.txt/d/o.mxf",

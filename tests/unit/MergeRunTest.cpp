@@ -25,7 +25,9 @@ bool Running(const std::string& pid)
 // its start or its last line, each with what it started; a slow encoder that
 // keeps going runs to its end. The encoders read the null device and write
 // nothing to the host's standard error. In the stand-ins, $last is the
-// merge's result and child.pid names a process that the encoder started.
+// merge's result, $in its input (a pipe fed 4 MiB) and child.pid names a
+// process that the encoder started; an encoder that reads its input slowly
+// is not stuck.
 TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 {
     const struct {
@@ -39,6 +41,10 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
          "sleep 30 & echo $! > child.pid; "
          "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
          0, 4.0},
+        {"merge, slow reader", false,
+         "exec 3<\"$in\"; for i in 1 2 3 4 5 6 7 8; do dd bs=64k count=1 <&3 2>/dev/null; "
+         "sleep 0.5; done",
+         0, 4.0},
         {"merge stops writing", false,
          "sleep 30 & echo $! > child.pid; "
          "echo x > \"$last\"; sleep 1; echo x >> \"$last\"; sleep 30",
@@ -49,15 +55,19 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         {"probe, slow lines", true,
          "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0, 2.9},
     };
+    auto fourMiB = [](EssenceWriter& input) {
+        input.Write(std::vector<char>(4 << 20).data(), 4 << 20);
+    };
     for (const auto& standIn : standIns) {
         SCOPED_TRACE(standIn.name);
         test::TempFolder folder;
         const std::string program = folder / "encoder.sh", pidFile = folder / "child.pid";
-        const std::string script = "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
-                                   "\nfor last; do :; done\nlast=${last#file:}\necho noise >&2\n"
-                                   "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 9\n"
-                                   "audio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
-                                   standIn.script + "\n";
+        const std::string script =
+            "#!/bin/sh\ncd " + test::Quote(folder.Path()) +
+            "\nfor last; do :; done\nlast=${last#file:}\nin=${3#file:}\necho noise >&2\n"
+            "[ \"$(readlink /proc/self/fd/0)\" = /dev/null ] || exit 9\n"
+            "audio() { echo 'Stream #0:1: Audio: pcm_s16le' >&2; }\n" +
+            standIn.script + "\n";
         test::WriteBytes(program, {script.begin(), script.end()});
         std::filesystem::permissions(program, std::filesystem::perms::owner_all);
         MxfAdvanceRepair engine(MxfAdvanceRepairOptions{program, 2});
@@ -68,7 +78,8 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         const auto start = std::chrono::steady_clock::now();
         testing::internal::CaptureStderr();
         EXPECT_EQ(standIn.probe ? engine.AnalyzeAudioCodecInfo()
-                                : engine.MergeAudioVideo(folder / "v.dat", {}, folder / "out.mxf"),
+                                : engine.MergeAudioVideo({{{}, folder / "v.dat", fourMiB}},
+                                                         folder / "out.mxf"),
                   standIn.result);
         const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -86,9 +97,10 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 // Each audio track is an input of its own, mapped in track order and copied.
 TEST(MergeRun, ArgumentsForTwoTracks)
 {
-    const std::vector<AudioInput> tracks{{{"-f", "s24le"}, "/a.dat"}, {{"-ac", "2"}, "/-a2"}};
+    const std::vector<MergeInput> inputs{
+        {{}, "/v.dat", {}}, {{"-f", "s24le"}, "/a.dat", {}}, {{"-ac", "2"}, "/-a2", {}}};
     std::string arguments;
-    for (const std::string& a : MxfAdvanceRepair().MergeArguments("/v.dat", tracks, "/o.mxf"))
+    for (const std::string& a : MxfAdvanceRepair().MergeArguments(inputs, "/o.mxf"))
         arguments += a + " ";
     EXPECT_EQ(arguments,
               "-y -i file:/v.dat -f s24le -i file:/a.dat -ac 2 -i file:/-a2 -map 0:v -map 1:a "

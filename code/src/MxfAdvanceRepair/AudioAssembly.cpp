@@ -1,15 +1,14 @@
 // The audio side of the output assembly: the damaged file's sound elements
 // are sorted into the sample's tracks by their track numbers, checked against
-// the sample's description of each track, and written into one raw data file
-// per track, an element or silence for each frame of the result.
-#include <Poco/FileStream.h>
-
+// the sample's description of each track, and fed as one raw input per
+// track, an element or silence for each frame of the result.
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SoundElement.h"
+#include "TextConvert.h"
 
 namespace vexmend {
 
@@ -91,17 +90,14 @@ std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
     return selected;
 }
 
-std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& pathStem,
-                                                         const std::vector<SoundTrack>& tracks,
-                                                         std::vector<char>& buffer)
+std::vector<MergeInput> MxfAdvanceRepair::AudioInputs(const std::string& pathStem,
+                                                      const std::vector<SoundTrack>& tracks) const
 {
-    std::vector<AudioInput> inputs;
+    std::vector<MergeInput> inputs;
     for (size_t t = 0; t < tracks.size(); ++t) {
-        AudioInput input{tracks[t].stream.Arguments(), AudioDataPath(pathStem, tracks[t].index)};
-        Poco::FileOutputStream data(input.path, std::ios::out | std::ios::binary | std::ios::trunc);
-        WriteSoundTrack(t, tracks[t], data, buffer);
-        data.close();
-        inputs.push_back(std::move(input));
+        inputs.push_back(
+            {tracks[t].stream.Arguments(), AudioDataPath(pathStem, tracks[t].index),
+             [this, t, &tracks](EssenceWriter& target) { WriteSoundTrack(t, tracks[t], target); }});
     }
     return inputs;
 }
@@ -109,37 +105,37 @@ std::vector<AudioInput> MxfAdvanceRepair::WriteAudioData(const std::string& path
 // The track's element of each frame of the plan, AES3 ones unpacked to PCM;
 // a frame without one plays silence as long as the element before it (at
 // the start: the first element).
-void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track, std::ostream& target,
-                                       std::vector<char>& buffer)
+void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track,
+                                       EssenceWriter& target) const
 {
-    std::vector<uint8_t> value;
+    EssenceReader reader(WideToUtf8(videoPath));
     auto pcmSize = [&](const EssenceSample& entry) {
         if (!track.aes3) return static_cast<size_t>(entry.size);
         const size_t samples = (entry.size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
         return samples * static_cast<size_t>(track.stream.SampleFrameBytes());
     };
     if (SoundOnly()) {
-        for (const EssenceSample* entry : track.elements) CopyEntry(*entry, target, buffer, false);
+        for (const EssenceSample* entry : track.elements) CopyEntry(*entry, reader, target, false);
         return;
     }
+    std::vector<uint8_t> value;
     std::vector<char> silence(pcmSize(*track.elements.front()), 0);
     for (const OutputFrame& frame : plan.frames) {
         const EssenceSample* entry = frame.sounds[t];
         if (entry == nullptr) {
-            target.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+            target.Write(silence.data(), silence.size());
             continue;
         }
         silence.assign(pcmSize(*entry), 0);
         if (!track.aes3) {
-            CopyEntry(*entry, target, buffer, false);
+            CopyEntry(*entry, reader, target, false);
             continue;
         }
         value.resize(entry->size);
-        int32_t got = ReadVideoAt(entry->offset, value.data(), entry->size);
-        std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(std::max(got, 0)),
+        const uint64_t got = reader.ReadAt(entry->offset, value.data(), entry->size);
+        std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(got),
                                               track.stream.channels, track.stream.BytesPerSample());
-        target.write(reinterpret_cast<const char*>(pcm.data()),
-                     static_cast<std::streamsize>(pcm.size()));
+        target.Write(pcm.data(), pcm.size());
     }
 }
 

@@ -1,10 +1,14 @@
-// The merge: one encoder run that wraps the raw video and audio data files
-// into the result file, watched until it ends or its result stops growing.
+// The merge: one encoder run that wraps the raw video and audio inputs into
+// the result file, fed through pipes and watched until it ends, or until it
+// neither takes input nor grows its result.
 #include <Poco/File.h>
 #include <Poco/Stopwatch.h>
 #include <Poco/Thread.h>
 
+#include <optional>
+
 #include "FileIdentity.h"
+#include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 #include "platform/ChildProcess.h"
@@ -28,32 +32,36 @@ uint64_t FileSize(const std::string& path)
 
 }  // namespace
 
-std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& videoDataPath,
-                                                          const std::vector<AudioInput>& audio,
-                                                          const std::string& outputPath) const
+std::vector<std::string> MxfAdvanceRepair::VideoInputArguments() const
 {
-    std::vector<std::string> args{"-y"};
-    const bool video = !SoundOnly();
     // The raw video is named to the encoder, which cannot always tell it from
     // its content (a stream that starts with damaged frames).
-    if (std::string demuxer = RawDemuxerFor(videoCodec); video && !demuxer.empty()) {
+    std::vector<std::string> args;
+    if (std::string demuxer = RawDemuxerFor(videoCodec); !demuxer.empty()) {
         if (RawDemuxerTakesFrameRate(videoCodec)) {
             args.insert(args.end(), {"-framerate", FrameRateText(frameRate)});
         }
         args.insert(args.end(), {"-f", demuxer});
     }
-    if (video) args.insert(args.end(), {"-i", EncoderFileName(videoDataPath)});
-    // Each audio track is an input of its own, described by its stream's
-    // arguments, and goes into the result in track order at its own sample
-    // format.
-    for (const AudioInput& track : audio) {
-        args.insert(args.end(), track.args.begin(), track.args.end());
-        args.insert(args.end(), {"-i", EncoderFileName(track.path)});
+    return args;
+}
+
+std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::vector<MergeInput>& inputs,
+                                                          const std::string& outputPath) const
+{
+    std::vector<std::string> args{"-y"};
+    // The video comes first, unless the result is sound alone; each audio
+    // track is an input of its own, described by its stream's arguments, and
+    // goes into the result in track order at its own sample format.
+    for (const MergeInput& input : inputs) {
+        args.insert(args.end(), input.args.begin(), input.args.end());
+        args.insert(args.end(), {"-i", EncoderFileName(input.path)});
     }
-    if (!audio.empty()) {
+    const bool video = !SoundOnly() && !inputs.empty();
+    if (inputs.size() > size_t{video}) {
         if (video) args.insert(args.end(), {"-map", "0:v"});
-        for (size_t i = 0; i < audio.size(); ++i) {
-            args.insert(args.end(), {"-map", std::to_string(i + video) + ":a"});
+        for (size_t i = video; i < inputs.size(); ++i) {
+            args.insert(args.end(), {"-map", std::to_string(i) + ":a"});
         }
         args.insert(args.end(), {"-acodec", "copy"});
     }
@@ -70,29 +78,37 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::string& vid
     return args;
 }
 
-int32_t MxfAdvanceRepair::MergeAudioVideo(const std::string& videoDataPath,
-                                          const std::vector<AudioInput>& audio,
+int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
                                           const std::string& outputPath)
 {
     int32_t usable = CheckCommandExists(encoderPath);
     if (usable != 0) return usable;
 
-    std::vector<std::string> args = MergeArguments(videoDataPath, audio, outputPath);
+    std::optional<EssenceFeeds> feeds;
+    try {
+        feeds.emplace(inputs);
+    } catch (const std::exception& error) {
+        Log(LogLevel::Error, __LINE__, "[MXF] encoder input cannot be made:", ErrorText(error));
+        return -1;
+    }
+    std::vector<std::string> args = MergeArguments(feeds->Inputs(), outputPath);
     std::string logged;
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);
 
     platform::ChildProcess child(encoderPath, args, false);
     encoderProcessId = child.Id();
+    feeds->Start();
 
     // A long recording on a slow disk may take its time; only an encoder
-    // whose result stops growing for the time limit is stuck.
+    // that neither takes input nor grows its result for the time limit is
+    // stuck.
     Poco::Stopwatch sinceGrowth;
     sinceGrowth.start();
-    uint64_t size = 0;
+    uint64_t progress = 0;
     while (!child.TryWait()) {
-        if (uint64_t now = FileSize(outputPath); now != size) {
-            size = now;
+        if (uint64_t now = feeds->Written() + FileSize(outputPath); now != progress) {
+            progress = now;
             sinceGrowth.restart();
         } else if (sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds) {
             try {
@@ -101,7 +117,8 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::string& videoDataPath,
                 Log(LogLevel::Error, __LINE__, "[MXF] kill process failed.", int32_t{-1});
                 return -2;
             }
-            Log(LogLevel::Error, __LINE__, "[MXF] encoder killed, result not grown for seconds:",
+            Log(LogLevel::Error, __LINE__,
+                "[MXF] encoder killed, no input taken and result not grown for seconds:",
                 static_cast<uint64_t>(mergeTimeLimitSeconds));
             return -4;
         }
@@ -110,6 +127,12 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::string& videoDataPath,
     int32_t status = *child.TryWait();
     if (status != 0) {
         Log(LogLevel::Error, __LINE__, "[MXF] encoder failed, exit status:", status);
+        return -3;
+    }
+    // An input cut short by a read error would give a short result that
+    // looks whole.
+    if (std::string failure = feeds->Finish(); !failure.empty()) {
+        Log(LogLevel::Error, __LINE__, "[MXF] encoder input could not be read:", failure);
         return -3;
     }
     return 0;

@@ -13,6 +13,7 @@
 #include "LogSink.h"
 #include "MxfAdvanceRepair/ContentPackages.h"
 #include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/SampleReport.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
@@ -27,12 +28,6 @@ struct MxfAdvanceRepairOptions {
     // it is killed, and that the probe's report may take to end, counted from
     // the encoder's start or from the report's last line.
     int64_t mergeTimeLimitSeconds = 60;
-};
-
-// One audio track's raw data file and the encoder arguments that describe it.
-struct AudioInput {
-    std::vector<std::string> args;
-    std::string path;
 };
 
 // A sound track of the result: the sample's stream it carries and the
@@ -72,17 +67,23 @@ public:
     int AnalyzeSampleVideo();
     int32_t AnalyzeAudioCodecInfo();
 
-    // Has the encoder wrap the data files, the video and one per audio track,
-    // into `outputPath`: 0 when it ended by itself with exit status 0, -1 when
-    // it cannot be used, -2 when it could not be stopped, -3 when it failed,
-    // -4 when it was killed because its result stopped growing.
-    int32_t MergeAudioVideo(const std::string& videoDataPath, const std::vector<AudioInput>& audio,
-                            const std::string& outputPath);
+    // Has the encoder wrap the inputs (the video unless the result is sound
+    // alone, then one per audio track), fed through pipes at their data
+    // files' paths, into `outputPath`: 0 when it ended by itself with exit
+    // status 0 and every input was read whole, -1 when it cannot be used, -2
+    // when it could not be stopped, -3 when it or an input failed, -4 when
+    // it was killed because it neither took input nor grew its result.
+    int32_t MergeAudioVideo(const std::vector<MergeInput>& inputs, const std::string& outputPath);
 
     // The encoder's arguments for a merge, without the program.
-    std::vector<std::string> MergeArguments(const std::string& videoDataPath,
-                                            const std::vector<AudioInput>& audio,
+    std::vector<std::string> MergeArguments(const std::vector<MergeInput>& inputs,
                                             const std::string& outputPath) const;
+    // The arguments that describe the raw video input.
+    std::vector<std::string> VideoInputArguments() const;
+
+    // The file that the next GetRepairedVideo has the encoder write, in
+    // place of one in the result folder (the caller's temporary output).
+    void SetResultFile(const std::string& path) { resultFile = path; }
 
     void ReportScanResult();
 
@@ -130,18 +131,19 @@ private:
     // Empty when the damaged file's pictures are of the sample's codec, else
     // a text that names both codecs.
     std::string PictureCodecMismatch();
-    void CopyEntry(const EssenceSample& entry, std::ostream& target, std::vector<char>& buffer,
-                   bool isVideo);
-    void WriteVideoData(std::ostream& target, std::vector<char>& buffer);
+    // Copies one element's value; a picture's false frame starts are broken
+    // on the way.
+    void CopyEntry(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
+                   bool isVideo) const;
+    void WriteVideoData(EssenceWriter& target) const;
     // Sound tracks that the sample both describes and shows elements of.
     size_t SoundTrackCount() const;
     // The sample's tracks with the damaged file's elements that fit them.
     std::vector<SoundTrack> SelectSoundTracks();
-    std::vector<AudioInput> WriteAudioData(const std::string& pathStem,
-                                           const std::vector<SoundTrack>& tracks,
-                                           std::vector<char>& buffer);
-    void WriteSoundTrack(size_t t, const SoundTrack& track, std::ostream& target,
-                         std::vector<char>& buffer);
+    // The merge's inputs for the sound tracks.
+    std::vector<MergeInput> AudioInputs(const std::string& pathStem,
+                                        const std::vector<SoundTrack>& tracks) const;
+    void WriteSoundTrack(size_t t, const SoundTrack& track, EssenceWriter& target) const;
     // Plans the result's frames from the tables (ContentPackages.h), with
     // the first key frame and whether every picture is one.
     void PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer);
@@ -163,6 +165,8 @@ private:
     // carries (for damaged files whose first frames lost theirs).
     std::string videoCodec;
     std::vector<uint8_t> sampleStreamHeader;
+    // Whether the result's video stream needs the sample's stream header.
+    bool prependStreamHeader = false;
     // The last four key bytes of the sample's first picture element (item
     // type, element count, element type, element number); 0 when unknown.
     uint32_t samplePictureKey = 0;
@@ -177,6 +181,7 @@ private:
     // The result's frames and its timecode, worked out by GetRepairedVideo.
     PackagePlan plan;
     std::optional<Timecode> resultTimecode;
+    std::string resultFile;
     // A standard stream: large reads go straight to the file, where Poco's
     // stream would split them into 4 KiB system reads.
     std::shared_ptr<std::ifstream> videoStream;

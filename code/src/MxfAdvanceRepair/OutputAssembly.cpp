@@ -1,7 +1,6 @@
-// The output assembly: the frames that the scan found are copied out of the
-// damaged file into raw data files, which the encoder then wraps.
+// The output assembly: the frames that the scan found are read out of the
+// damaged file into raw streams, which the encoder wraps as they come.
 #include <Poco/File.h>
-#include <Poco/FileStream.h>
 #include <Poco/Path.h>
 
 #include <algorithm>
@@ -18,7 +17,6 @@ namespace vexmend {
 
 namespace {
 
-constexpr size_t kCopyChunk = 1048576;
 // Bytes of a picture read to tell its kind and timecode, and bytes before a
 // picture's value searched for its package's system item.
 constexpr uint64_t kFrameHead = 65536, kSystemItemReach = 1024;
@@ -27,21 +25,6 @@ constexpr size_t kTimecodeSearch = 50;
 // Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
 // after it a name stays within every file system's limit of 255.
 constexpr size_t kLongestStem = 200;
-
-// Removes the data files when the call that made them ends, also by an error.
-class DataFileCleanup {
-public:
-    explicit DataFileCleanup(std::vector<std::string> paths) : paths(std::move(paths)) {}
-    ~DataFileCleanup()
-    {
-        for (const std::string& path : paths) DeleteFileIfExists(path);
-    }
-    DataFileCleanup(const DataFileCleanup&) = delete;
-    DataFileCleanup& operator=(const DataFileCleanup&) = delete;
-
-private:
-    std::vector<std::string> paths;
-};
 
 // The file name cut before its last ".", as the file-system path type names
 // it, in UTF-8 and cut to kLongestStem bytes at a character's start.
@@ -88,50 +71,33 @@ void DeleteFileIfExists(const std::string& path)
     }
 }
 
-// Copies one entry's value in chunks of 1 MiB, each from its own absolute
-// position. An entry whose stated size reaches past the end of the damaged
-// file gives only the bytes that the file holds.
-void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, std::ostream& target,
-                                 std::vector<char>& buffer, bool isVideo)
+// Copies one entry's value in blocks, each read straight into the block
+// that goes to the encoder. An entry whose stated size reaches past the end
+// of the damaged file gives only the bytes that the file holds.
+void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, EssenceReader& reader,
+                                 EssenceWriter& target, bool isVideo) const
 {
-    if (videoStream->eof()) videoStream->clear();
-    uint64_t done = 0;
-    while (done < entry.size) {
-        videoStream->clear();
-        videoStream->seekg(static_cast<std::streamoff>(entry.offset + done), std::ios::beg);
-        uint64_t chunk = std::min<uint64_t>(entry.size - done, kCopyChunk);
-        videoStream->read(buffer.data(), static_cast<std::streamsize>(chunk));
-        std::streamsize got = videoStream->gcount();
-        if (isVideo) {
-            FindEssenceParser(videoCodec)
-                .BreakFalseStarts(reinterpret_cast<uint8_t*>(buffer.data()),
-                                  static_cast<size_t>(got));
-        }
-        if (got > 0) target.write(buffer.data(), got);
-        if (static_cast<uint64_t>(got) != chunk) break;
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    for (uint64_t done = 0; done < entry.size;) {
+        const size_t chunk = static_cast<size_t>(
+            std::min<uint64_t>(entry.size - done, EssenceWriter::kBlock));
+        uint8_t* room = target.Room(chunk);
+        const size_t got = static_cast<size_t>(reader.ReadAt(entry.offset + done, room, chunk));
+        if (isVideo) parser.BreakFalseStarts(room, got);
+        target.Advance(got);
+        if (got != chunk) break;
         done += chunk;
     }
 }
 
-// The pictures of the planned frames. A stream that does not begin with its
-// codec's stream header gets the sample's in front, so that the encoder can
-// read it and every frame after it can be decoded.
-void MxfAdvanceRepair::WriteVideoData(std::ostream& target, std::vector<char>& buffer)
+// The pictures of the planned frames, after the sample's stream header
+// when the plan asks for it.
+void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 {
-    if (!plan.frames.empty() && !sampleStreamHeader.empty()) {
-        const EssenceSample& first = videoSamples[plan.frames.front().picture];
-        uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-        int32_t got = ReadVideoAt(first.offset, bytes, std::min<uint64_t>(first.size, kCopyChunk));
-        if (!FindEssenceParser(videoCodec)
-                 .StartsWithStreamHeader(bytes, static_cast<size_t>(std::max(got, 0)))) {
-            target.write(reinterpret_cast<const char*>(sampleStreamHeader.data()),
-                         static_cast<std::streamsize>(sampleStreamHeader.size()));
-            Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
-                uint64_t{sampleStreamHeader.size()});
-        }
-    }
+    EssenceReader reader(WideToUtf8(videoPath));
+    if (prependStreamHeader) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
     for (const OutputFrame& frame : plan.frames) {
-        CopyEntry(videoSamples[frame.picture], target, buffer, true);
+        CopyEntry(videoSamples[frame.picture], reader, target, true);
     }
 }
 
@@ -141,20 +107,31 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
     // when the first ones from there on are all key frames.
     const EssenceParser& parser = FindEssenceParser(videoCodec);
     uint8_t* head = reinterpret_cast<uint8_t*>(buffer.data());
-    auto isKey = [&](const EssenceSample& picture) {
-        int32_t got = ReadVideoAt(picture.offset, head,
-                                  std::min<uint64_t>(picture.size, kFrameHead));
-        return parser.IsKeyFrame(head, static_cast<size_t>(std::max(got, 0)));
+    auto readHead = [&](size_t picture) {
+        const EssenceSample& element = videoSamples[picture];
+        int32_t got = ReadVideoAt(element.offset, head,
+                                  std::min<uint64_t>(element.size, kFrameHead));
+        return static_cast<size_t>(std::max(got, 0));
     };
+    auto isKey = [&](size_t picture) { return parser.IsKeyFrame(head, readHead(picture)); };
     size_t firstKey = 0;
-    while (firstKey < videoSamples.size() && !isKey(videoSamples[firstKey])) ++firstKey;
+    while (firstKey < videoSamples.size() && !isKey(firstKey)) ++firstKey;
     bool intraOnly = firstKey < videoSamples.size();
     for (size_t i = firstKey; intraOnly && i < std::min(videoSamples.size(), firstKey + 16); ++i) {
-        intraOnly = isKey(videoSamples[i]);
+        intraOnly = isKey(i);
     }
     std::vector<std::vector<const EssenceSample*>> elements;
     for (const SoundTrack& track : tracks) elements.push_back(track.elements);
     plan = PlanPackages(videoSamples, firstKey, intraOnly, elements);
+    // A stream that does not begin with its codec's stream header gets the
+    // sample's in front, so that the encoder can read it and every frame
+    // after it can be decoded.
+    prependStreamHeader = !plan.frames.empty() && !sampleStreamHeader.empty() &&
+                          !parser.StartsWithStreamHeader(head, readHead(plan.frames[0].picture));
+    if (prependStreamHeader) {
+        Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
+            uint64_t{sampleStreamHeader.size()});
+    }
     if (plan.frozen > 0) {
         Log(LogLevel::Info, __LINE__,
             "[MXF] pictures before the first key frame, shown as the key frame:",
@@ -203,17 +180,15 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
 {
     Poco::Path damaged(WideToUtf8(damagedPath));
     if (damaged.getExtension() == "klv") damaged.setExtension("mxf");
-    std::wstring result = Utf8ToWideNoLocale(
-        MakeOutputPath(Utf8ToWideNoLocale(damaged.toString()), outputDir));
+    std::wstring result = resultFile.empty()
+                              ? Utf8ToWideNoLocale(MakeOutputPath(
+                                    Utf8ToWideNoLocale(damaged.toString()), outputDir))
+                              : Utf8ToWideNoLocale(resultFile);
 
     std::string folder = Poco::Path(WideToUtf8(outputDir)).toString();
     std::string pathStem = folder + "/" + Stem(damagedPath);
-    std::string videoDataPath = pathStem + "_Video.dat";
-    std::vector<std::string> dataPaths{videoDataPath};
-    for (size_t k = 0; k < SoundTrackCount(); ++k) dataPaths.push_back(AudioDataPath(pathStem, k));
-    DataFileCleanup cleanup(dataPaths);
 
-    std::vector<char> buffer(kCopyChunk);
+    std::vector<char> buffer(kFrameHead);
     const std::vector<SoundTrack> tracks = SelectSoundTracks();
     // Sound alone is written as found, without pictures to keep step with.
     if (SoundOnly()) {
@@ -226,14 +201,12 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
             "MxfAdvanceRepair::GetRepairedVideo");
     }
-    // A leftover of an earlier call that ended by an error is emptied first.
-    {
-        Poco::FileOutputStream videoData(videoDataPath,
-                                         std::ios::out | std::ios::binary | std::ios::trunc);
-        WriteVideoData(videoData, buffer);
-        videoData.close();
+    std::vector<MergeInput> inputs;
+    if (!SoundOnly()) {
+        inputs.push_back({VideoInputArguments(), pathStem + "_Video.dat",
+                          [this](EssenceWriter& target) { WriteVideoData(target); }});
     }
-    std::vector<AudioInput> audio = WriteAudioData(pathStem, tracks, buffer);
+    for (MergeInput& input : AudioInputs(pathStem, tracks)) inputs.push_back(std::move(input));
 
     const std::string resultPath = WideToUtf8(result);
     // A result of an earlier call must never pass for this one's; the
@@ -243,8 +216,8 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
             "[GetRepairedVideo] result would replace the damaged file:", resultPath);
         return std::wstring();
     }
-    DeleteFileIfExists(resultPath);
-    if (MergeAudioVideo(videoDataPath, audio, resultPath) < 0) {
+    if (resultFile.empty()) DeleteFileIfExists(resultPath);
+    if (MergeAudioVideo(inputs, resultPath) < 0) {
         Log(LogLevel::Error, __LINE__,
             "[GetRepairedVideo]merge audio and video file by ffmpeg failed.", int32_t{-1});
         DeleteFileIfExists(resultPath);

@@ -88,9 +88,9 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         return ResultAdvanceFailed;
     }
 
-    // The call's own folder in AdvanceRepairedVideo takes the data files and
-    // the result; the temporary output beside the output shows at once that
-    // the output's folder takes files, before the scan.
+    // The call's own folder in AdvanceRepairedVideo takes the encoder's input
+    // pipes; the temporary output beside the output shows at once that the
+    // output's folder takes files, before the scan.
     std::wstring resultFolder = WorkSubfolder(L"AdvanceRepairedVideo");
     ToForwardSlashes(resultFolder);
     std::optional<CallFolder> call;
@@ -118,8 +118,11 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
 
     logSink->Write(LogLevel::Debug, __LINE__, "[AdvanceRepair] start GetRepairedVideo ",
                    WideToNarrow(damaged));
+    // The encoder writes the temporary output itself: nothing is moved.
+    engine->SetResultFile(temporary->Path());
     const std::string result = WideToNarrow(
         engine->GetRepairedVideo(damaged, Utf8ToWide(call->Path())));
+    engine->SetResultFile(std::string());
     logSink->Write(LogLevel::Debug, __LINE__,
                    "AdvanceRepair Completed,advance temp out file:", result);
 
@@ -129,10 +132,7 @@ int32_t VideoRepairManager::AdvanceRepair(const char* damagedPath, const char* s
         return ResultAdvanceFailed;
     }
     try {
-        const char* how = temporary->Take(result);
         temporary->Commit();
-        logSink->Write(LogLevel::Debug, __LINE__,
-                       std::string("[AdvanceRepair] result moved by ") + how + ":", outputPath);
     } catch (const std::exception& error) {
         logSink->Write(LogLevel::Error, __LINE__,
                        "[AdvanceRepair] output cannot be written:", ErrorText(error));

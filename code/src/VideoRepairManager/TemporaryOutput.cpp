@@ -1,6 +1,5 @@
 #include "VideoRepairManager/TemporaryOutput.h"
 
-#include <Poco/Exception.h>
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
@@ -55,18 +54,6 @@ void TemporaryOutput::RemoveLeftovers()
     std::error_code ignored;
     if (!committed && !path.empty()) fs::remove(fs::u8path(path), ignored);
     for (const std::string& folder : madeFolders) fs::remove(fs::u8path(folder), ignored);
-}
-
-const char* TemporaryOutput::Take(const std::string& result)
-{
-    try {
-        Poco::File(result).renameTo(path);
-        return "rename";
-    } catch (const Poco::Exception&) {
-        // Another file system: the slow way.
-    }
-    Poco::File(result).copyTo(path);
-    return "copy";
 }
 
 void TemporaryOutput::Commit()

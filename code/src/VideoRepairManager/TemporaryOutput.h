@@ -23,11 +23,6 @@ public:
 
     const std::string& Path() const { return path; }
 
-    // Moves the file `result` into the temporary file: by renaming, or by
-    // copying where the two lie on different file systems. Returns "rename"
-    // or "copy"; throws when neither works.
-    const char* Take(const std::string& result);
-
     // Renames the temporary file over the target. Throws when it cannot.
     void Commit();
 

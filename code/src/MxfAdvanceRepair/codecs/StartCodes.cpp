@@ -1,15 +1,20 @@
 #include "MxfAdvanceRepair/codecs/StartCodes.h"
 
+#include <cstring>
+
 namespace vexmend {
 
 size_t NextStartCode(const uint8_t* data, size_t size, size_t from)
 {
-    for (size_t i = from; i + 3 <= size; ++i) {
-        if (data[i + 2] > 1) {
-            i += 2;  // none of the three can end a prefix here
-        } else if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-            return i;
-        }
+    // The prefix's 01 byte is rare in coded data; the library's memchr finds
+    // it many bytes at a time, and only then are the two zeros before it
+    // checked.
+    for (size_t one = from + 2; one < size;) {
+        const void* found = std::memchr(data + one, 1, size - one);
+        if (found == nullptr) break;
+        one = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
+        if (data[one - 1] == 0 && data[one - 2] == 0) return one - 2;
+        ++one;
     }
     return size;
 }

@@ -1,0 +1,118 @@
+#include "MxfAdvanceRepair/EssenceFeed.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "LogSink.h"
+
+namespace vexmend {
+
+namespace {
+
+// Bytes written into a pipe at a time.
+constexpr size_t kPart = 1 << 16;
+
+}  // namespace
+
+EssenceReader::EssenceReader(const std::string& path)
+    : stream(std::filesystem::u8path(path), std::ios::in | std::ios::binary)
+{
+    if (!stream) throw std::runtime_error("cannot open " + path);
+}
+
+uint64_t EssenceReader::ReadAt(uint64_t offset, uint8_t* destination, uint64_t count)
+{
+    stream.clear();
+    stream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+    stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
+    if (stream.bad()) {
+        throw std::runtime_error("read failed at offset " + std::to_string(offset));
+    }
+    return static_cast<uint64_t>(stream.gcount());
+}
+
+EssenceWriter::EssenceWriter(platform::OutputPipe& pipe, const std::atomic<bool>& stop,
+                             std::atomic<uint64_t>& written)
+    : pipe(pipe), stop(stop), written(written), block(kBlock)
+{
+}
+
+void EssenceWriter::Write(const void* data, size_t size)
+{
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const size_t part = std::min(size, kBlock);
+        std::memcpy(Room(part), bytes, part);
+        Advance(part);
+        bytes += part;
+        size -= part;
+    }
+}
+
+uint8_t* EssenceWriter::Room(size_t size)
+{
+    if (used + size > block.size()) Flush();
+    return block.data() + used;
+}
+
+void EssenceWriter::Flush()
+{
+    // In parts, so that the count shows an encoder that reads slowly
+    // reading.
+    for (size_t done = 0; done < used; done += kPart) {
+        const size_t part = std::min(kPart, used - done);
+        if (!pipe.Write(block.data() + done, part, stop)) throw FeedStopped();
+        written += part;
+    }
+    used = 0;
+}
+
+EssenceFeeds::EssenceFeeds(const std::vector<MergeInput>& inputs)
+    : named(inputs), failures(inputs.size())
+{
+    for (MergeInput& input : named) {
+        pipes.push_back(std::make_unique<platform::OutputPipe>(input.path));
+        input.path = pipes.back()->Name();
+    }
+}
+
+EssenceFeeds::~EssenceFeeds() { Finish(); }
+
+void EssenceFeeds::Start()
+{
+    for (size_t i = 0; i < named.size(); ++i) threads.emplace_back(&EssenceFeeds::Feed, this, i);
+}
+
+void EssenceFeeds::Feed(size_t input)
+{
+    platform::OutputPipe& pipe = *pipes[input];
+    if (!pipe.Connect(stop)) return;
+    try {
+        EssenceWriter writer(pipe, stop, written);
+        if (named[input].write) named[input].write(writer);
+        writer.Flush();
+    } catch (const EssenceWriter::FeedStopped&) {
+    } catch (const std::exception& error) {
+        failures[input] = named[input].path + ": " + ErrorText(error);
+    } catch (...) {
+        failures[input] = named[input].path + ": unknown error";
+    }
+    // The encoder reads up to here and takes it for the input's end.
+    pipe.Close();
+}
+
+std::string EssenceFeeds::Finish()
+{
+    stop = true;
+    for (std::thread& thread : threads) {
+        if (thread.joinable()) thread.join();
+    }
+    for (const std::string& failure : failures) {
+        if (!failure.empty()) return failure;
+    }
+    return std::string();
+}
+
+}  // namespace vexmend

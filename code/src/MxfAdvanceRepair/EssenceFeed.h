@@ -1,0 +1,99 @@
+// The merge's inputs, fed to the encoder through named pipes while they are
+// read out of the damaged file: one thread a pipe, so that the encoder may
+// open and read its inputs in any order, and no full-size copy of the
+// essence is ever written.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/OutputPipe.h"
+
+namespace vexmend {
+
+// Reads the damaged file at absolute positions; each feed has its own.
+class EssenceReader {
+public:
+    // Throws std::runtime_error when `path` (UTF-8) cannot be opened.
+    explicit EssenceReader(const std::string& path);
+    // Reads up to `count` bytes at `offset`: fewer only at the file's end.
+    // Throws std::runtime_error when the file cannot be read.
+    uint64_t ReadAt(uint64_t offset, uint8_t* destination, uint64_t count);
+
+private:
+    std::ifstream stream;
+};
+
+// Collects one input's bytes into large blocks and writes them to its pipe.
+// Throws FeedStopped when the reader closed its end or the feed was stopped.
+class EssenceWriter {
+public:
+    struct FeedStopped {};
+    static constexpr size_t kBlock = 1 << 20;
+
+    EssenceWriter(platform::OutputPipe& pipe, const std::atomic<bool>& stop,
+                  std::atomic<uint64_t>& written);
+
+    void Write(const void* data, size_t size);
+    // Room for `size` bytes (at most kBlock) at the block's end, to be filled
+    // and then counted in with Advance.
+    uint8_t* Room(size_t size);
+    void Advance(size_t size) { used += size; }
+    void Flush();
+
+private:
+    platform::OutputPipe& pipe;
+    const std::atomic<bool>& stop;
+    std::atomic<uint64_t>& written;
+    std::vector<uint8_t> block;
+    size_t used = 0;
+};
+
+// One input of the merge: the encoder arguments that describe it, the path
+// of its data file (the pipe's place) and what writes its bytes.
+struct MergeInput {
+    std::vector<std::string> args;
+    std::string path;
+    std::function<void(EssenceWriter&)> write;
+};
+
+class EssenceFeeds {
+public:
+    // Makes a pipe for each input. Throws std::runtime_error when one
+    // cannot be made.
+    explicit EssenceFeeds(const std::vector<MergeInput>& inputs);
+    // Stops the feeds that still run and removes the pipes.
+    ~EssenceFeeds();
+
+    EssenceFeeds(const EssenceFeeds&) = delete;
+    EssenceFeeds& operator=(const EssenceFeeds&) = delete;
+
+    // The inputs with the names under which the encoder opens their pipes.
+    const std::vector<MergeInput>& Inputs() const { return named; }
+    // Starts a thread an input; each writes once the encoder opens its pipe.
+    void Start();
+    // Bytes written into all pipes so far.
+    uint64_t Written() const { return written; }
+    // Stops the feeds and waits for them: the text of the first failure to
+    // read an input, else empty. A reader that closed its pipe early is no
+    // failure: the encoder stops reading at the result's duration.
+    std::string Finish();
+
+private:
+    void Feed(size_t input);
+
+    std::vector<MergeInput> named;
+    std::vector<std::unique_ptr<platform::OutputPipe>> pipes;
+    std::vector<std::string> failures;
+    std::vector<std::thread> threads;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> written{0};
+};
+
+}  // namespace vexmend

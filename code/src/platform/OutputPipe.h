@@ -1,0 +1,44 @@
+// A named pipe that the library writes and a child program reads as a file,
+// so that data reaches the child as it is made, without a copy on disk.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vexmend::platform {
+
+class OutputPipe {
+public:
+    // Makes a pipe for the file path `path` (UTF-8): a FIFO at that path, or
+    // on Windows a pipe whose name ends with the path's file name. Throws
+    // std::runtime_error when it cannot be made.
+    explicit OutputPipe(const std::string& path);
+    // Closes the pipe and removes its name.
+    ~OutputPipe();
+
+    OutputPipe(const OutputPipe&) = delete;
+    OutputPipe& operator=(const OutputPipe&) = delete;
+
+    // The name under which the reader opens the pipe.
+    const std::string& Name() const { return name; }
+
+    // Waits until a reader has opened the pipe: false when `stop` was set
+    // first or the pipe failed. Call it on the thread that writes.
+    bool Connect(const std::atomic<bool>& stop);
+    // Writes all `size` bytes: false when the reader closed its end, the
+    // pipe failed or `stop` was set first.
+    bool Write(const uint8_t* data, size_t size, const std::atomic<bool>& stop);
+    // Closes the writing end, so that the reader finds the data's end.
+    void Close();
+
+private:
+    std::string name;
+    intptr_t handle = -1;
+#if defined(_WIN32)
+    void* event = nullptr;
+#endif
+};
+
+}  // namespace vexmend::platform

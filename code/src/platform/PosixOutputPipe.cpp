@@ -1,0 +1,87 @@
+// POSIX output pipes: a FIFO in the file system, opened without blocking
+// and written with poll, so that a reader that never comes or goes away
+// never holds the writer.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/OutputPipe.h"
+
+namespace vexmend::platform {
+
+namespace {
+
+// How often a waiting writer looks at its stop flag.
+constexpr int kWaitMilliseconds = 50;
+// A larger pipe buffer means fewer switches between writer and reader.
+constexpr int kPipeBuffer = 1 << 20;
+
+}  // namespace
+
+OutputPipe::OutputPipe(const std::string& path) : name(path)
+{
+    if (mkfifo(path.c_str(), 0600) != 0) {
+        throw std::runtime_error("cannot make the pipe " + path + ": " + std::strerror(errno));
+    }
+}
+
+OutputPipe::~OutputPipe()
+{
+    Close();
+    unlink(name.c_str());
+}
+
+bool OutputPipe::Connect(const std::atomic<bool>& stop)
+{
+    // A reader that closes its end early makes writes fail with EPIPE; the
+    // signal that comes with it stays blocked on this thread.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    // Without a reader the open fails with ENXIO instead of waiting.
+    while (!stop) {
+        int fd = open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            handle = fd;
+            fcntl(fd, F_SETPIPE_SZ, kPipeBuffer);
+            return true;
+        }
+        if (errno != ENXIO && errno != EINTR) return false;
+        usleep(kWaitMilliseconds * 1000);
+    }
+    return false;
+}
+
+bool OutputPipe::Write(const uint8_t* data, size_t size, const std::atomic<bool>& stop)
+{
+    const int fd = static_cast<int>(handle);
+    while (size > 0) {
+        if (fd < 0 || stop) return false;
+        ssize_t written = write(fd, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<size_t>(written);
+        } else if (written < 0 && errno == EAGAIN) {
+            pollfd ready{fd, POLLOUT, 0};
+            poll(&ready, 1, kWaitMilliseconds);
+        } else if (written < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void OutputPipe::Close()
+{
+    if (handle >= 0) close(static_cast<int>(handle));
+    handle = -1;
+}
+
+}  // namespace vexmend::platform
