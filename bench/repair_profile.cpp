@@ -60,8 +60,7 @@ int main(int argc, char** argv)
     const std::wstring damaged = vexmend::Utf8ToWide(argv[1]);
     const std::wstring sample = vexmend::Utf8ToWide(argv[2]);
     const std::string result = argv[5];
-    const std::wstring folder = vexmend::Utf8ToWide(
-        result.substr(0, result.find_last_of('/') + 1));
+    const std::wstring folder = vexmend::Utf8ToWide(result.substr(0, result.find_last_of('/') + 1));
 
     MxfAdvanceRepair engine(vexmend::MxfAdvanceRepairOptions{argv[3], 600});
     double probe = 0, scan = 0;

@@ -32,20 +32,6 @@ uint64_t FileSize(const std::string& path)
 
 }  // namespace
 
-std::vector<std::string> MxfAdvanceRepair::VideoInputArguments() const
-{
-    // The raw video is named to the encoder, which cannot always tell it from
-    // its content (a stream that starts with damaged frames).
-    std::vector<std::string> args;
-    if (std::string demuxer = RawDemuxerFor(videoCodec); !demuxer.empty()) {
-        if (RawDemuxerTakesFrameRate(videoCodec)) {
-            args.insert(args.end(), {"-framerate", FrameRateText(frameRate)});
-        }
-        args.insert(args.end(), {"-f", demuxer});
-    }
-    return args;
-}
-
 std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::vector<MergeInput>& inputs,
                                                           const std::string& outputPath) const
 {
@@ -96,9 +82,17 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);
 
+    // Where the reader cannot read while the feeds write, the data files are
+    // written whole first.
+    const bool whileReading = platform::OutputPipe::kReadWhileWritten;
+    if (!whileReading) feeds->Start();
+    if (std::string failure = whileReading ? "" : feeds->Wait(); !failure.empty()) {
+        Log(LogLevel::Error, __LINE__, "[MXF] encoder input could not be read:", failure);
+        return -3;
+    }
     platform::ChildProcess child(encoderPath, args, false);
     encoderProcessId = child.Id();
-    feeds->Start();
+    if (whileReading) feeds->Start();
 
     // A long recording on a slow disk may take its time; only an encoder
     // that neither takes input nor grows its result for the time limit is

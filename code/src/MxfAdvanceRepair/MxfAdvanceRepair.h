@@ -78,8 +78,6 @@ public:
     // The encoder's arguments for a merge, without the program.
     std::vector<std::string> MergeArguments(const std::vector<MergeInput>& inputs,
                                             const std::string& outputPath) const;
-    // The arguments that describe the raw video input.
-    std::vector<std::string> VideoInputArguments() const;
 
     // The file that the next GetRepairedVideo has the encoder write, in
     // place of one in the result folder (the caller's temporary output).

@@ -11,6 +11,7 @@
 #include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/SystemItem.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 #include "TextConvert.h"
 
 namespace vexmend {
@@ -203,7 +204,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     }
     std::vector<MergeInput> inputs;
     if (!SoundOnly()) {
-        inputs.push_back({VideoInputArguments(), pathStem + "_Video.dat",
+        inputs.push_back({RawVideoArguments(videoCodec, frameRate), pathStem + "_Video.dat",
                           [this](EssenceWriter& target) { WriteVideoData(target); }});
     }
     for (MergeInput& input : AudioInputs(pathStem, tracks)) inputs.push_back(std::move(input));

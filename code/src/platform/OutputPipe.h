@@ -1,5 +1,7 @@
 // A named pipe that the library writes and a child program reads as a file,
-// so that data reaches the child as it is made, without a copy on disk.
+// so that data reaches the child as it is made, without a copy on disk. On
+// Windows it is a data file at the path, written whole before the child
+// reads it (see kReadWhileWritten).
 #pragma once
 
 #include <atomic>
@@ -11,9 +13,16 @@ namespace vexmend::platform {
 
 class OutputPipe {
 public:
-    // Makes a pipe for the file path `path` (UTF-8): a FIFO at that path, or
-    // on Windows a pipe whose name ends with the path's file name. Throws
-    // std::runtime_error when it cannot be made.
+    // True when the reader reads while the writer writes; else the data is
+    // written whole and closed before the reader starts.
+#if defined(_WIN32)
+    static constexpr bool kReadWhileWritten = false;
+#else
+    static constexpr bool kReadWhileWritten = true;
+#endif
+
+    // Makes a pipe (a FIFO, or on Windows a data file) at the file path
+    // `path` (UTF-8). Throws std::runtime_error when it cannot be made.
     explicit OutputPipe(const std::string& path);
     // Closes the pipe and removes its name.
     ~OutputPipe();
@@ -36,9 +45,6 @@ public:
 private:
     std::string name;
     intptr_t handle = -1;
-#if defined(_WIN32)
-    void* event = nullptr;
-#endif
 };
 
 }  // namespace vexmend::platform

@@ -5,16 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vexmend {
 
-// The encoder's raw demuxer for a codec name of its stream report
-// ("mpeg2video" -> "mpegvideo"); empty when it has none.
-std::string RawDemuxerFor(const std::string& codec);
-
-// True when the codec's raw demuxer takes its frame rate from "-framerate"
-// (the stream itself does not state it).
-bool RawDemuxerTakesFrameRate(const std::string& codec);
+// The arguments that name the encoder's raw demuxer for a codec name of its
+// stream report ("mpeg2video" -> "-f mpegvideo"), with the frame rate where
+// the stream does not state it and large reads where the demuxer takes
+// them; none when the codec has no raw demuxer. The video is named to the
+// encoder, which cannot always tell it from its content (a stream that
+// starts with damaged frames).
+std::vector<std::string> RawVideoArguments(const std::string& codec, double rate);
 
 // The frame rate as the encoder's rate text: the broadcast rates of the
 // 1000/1001 family exactly ("30000/1001"), others in decimal.
