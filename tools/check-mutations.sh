@@ -52,7 +52,7 @@ audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/Au
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ "-acodec", "copy" @@ "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
 audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
-merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i + video) + ":a"} @@ {"-map", std::to_string(audio.size() - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
+merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(inputs.size() - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
 merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ int input = open("/dev/null", O_RDONLY); @@ int input = 0; @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) @@ dup2(errorOutput >= 0 ? errorOutput : 2, 2) @@ vexmend_unit_tests @@ EncoderLimit.*
@@ -72,7 +72,7 @@ codec check: pictures of another codec accepted @@ code/src/MxfAdvanceRepair/Sca
 merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/codecs/RawVideoInput.cpp @@ Rational exact = ExactFrameRate(rate); @@ Rational exact = {std::llround(rate * 1000), 1000}; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 probe: a failed probe not tried again @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ samplePath.clear(); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 log: a log folder that takes no log kept @@ code/src/VideoRepairManager/Initialize.cpp @@ || !CanAppend(logFolder + L"/QorVideoRepair.log") @@  @@ vexmend_repair_tests @@ Init.*
-advance repair: the result starts before the first key frame @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ while (firstKey < videoSamples.size() && !isKey(videoSamples[firstKey])) ++firstKey; @@ while (false) ++firstKey; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*first_mib*
+advance repair: the result starts before the first key frame @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ while (firstKey < videoSamples.size() && !isKey(firstKey)) ++firstKey; @@ while (false) ++firstKey; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*first_mib*
 advance repair: no silence before a track's first element @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ std::vector<char> silence(pcmSize(*track.elements.front()), 0); @@ std::vector<char> silence; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*sound_and_pictures*
 advance repair: system items not read for the timecode @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) { @@ if (auto found = std::optional<Timecode>()) { @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv*
 advance repair: pictures not repeated for sound whose picture was lost @@ code/src/MxfAdvanceRepair/ContentPackages.cpp @@ if (!intraOnly) count = 1; @@ count = 1; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10_imx50_sound*
@@ -83,6 +83,9 @@ clip wrapping: sound without a key not aligned to its end @@ code/src/MxfAdvance
 clip wrapping: OP-Atom sample, OP1a result @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sampleOpAtom ? "mxf_opatom" : "mxf" @@ "mxf" @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: a long-GOP clip taken as one frame @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sampleFrameSize == 0 && sampleClipWrapped) SplitAtFrameStarts(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ (picture.offset + picture.size > fileSize ? 2 : 1) @@ 1 @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
+merge: an encoder that only reads its pipes taken for stuck @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ feeds->Written() + FileSize(outputPath) @@ FileSize(outputPath) @@ vexmend_unit_tests @@ EncoderLimit.*
+merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
+start codes: one zero taken for the prefix @@ code/src/MxfAdvanceRepair/codecs/StartCodes.cpp @@ data[one - 1] == 0 && data[one - 2] == 0 @@ data[one - 1] == 0 @@ vexmend_unit_tests @@ EssenceParser*
 EOF
 )
 
