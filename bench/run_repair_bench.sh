@@ -79,6 +79,8 @@ repair() {
     done
     wait $runner
     echo "$(cat "$work/time") $folder $memory" >>"$work/repair.times"
+    ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/repaired.mxf" \
+        >"$work/duration"
     rm -f "$work/repaired.mxf"
 }
 
@@ -92,9 +94,11 @@ else
     done
 fi
 
-python3 - "$work" "$recording" "$pairs" <<'PY'
+python3 - "$work" "$recording" "$pairs" "$loops" <<'PY'
 import statistics, sys
-work, recording, pairs = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+work, recording, pairs, loops = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+duration = float(open(f"{work}/duration").read())
+print(f"result: {duration:.2f} s of the {20 * loops} s recorded")
 def runs(name):
     return [list(map(float, line.split())) for line in open(f"{work}/{name}.times")]
 repairs = runs("repair")

@@ -32,6 +32,8 @@ TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
         {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true, "mpeg2video"},
         {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false, "mpeg2video"},
         {"mpeg2video", kMpegBPicture, 0, false, "mpeg2video"},
+        // One zero before 01 is no start code prefix.
+        {"mpeg2video", Join({{0x05, 0, 1, 0xB3}, kMpegIPicture}), 4, false, "unknown"},
         // H.264: SPS, PPS, then an IDR slice behind a four-byte start code.
         {"h264", {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88}, 12, true, "h264"},
         {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 1, 0x41, 0x9A}, 6, false, "h264"},
