@@ -82,17 +82,23 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);
 
-    // Where the reader cannot read while the feeds write, the data files are
-    // written whole first.
-    const bool whileReading = platform::OutputPipe::kReadWhileWritten;
-    if (!whileReading) feeds->Start();
-    if (std::string failure = whileReading ? "" : feeds->Wait(); !failure.empty()) {
-        Log(LogLevel::Error, __LINE__, "[MXF] encoder input could not be read:", failure);
-        return -3;
+    // An input cut short by a read error would give a short result that
+    // looks whole.
+    auto inputFailed = [this](const std::string& failure) {
+        if (!failure.empty()) {
+            Log(LogLevel::Error, __LINE__, "[MXF] encoder input could not be read:", failure);
+        }
+        return !failure.empty();
+    };
+    // Where the encoder cannot read while the feeds write (data files), they
+    // are written whole first.
+    if (!platform::OutputPipe::kReadWhileWritten) {
+        feeds->Start();
+        if (inputFailed(feeds->Wait())) return -3;
     }
     platform::ChildProcess child(encoderPath, args, false);
     encoderProcessId = child.Id();
-    if (whileReading) feeds->Start();
+    if (platform::OutputPipe::kReadWhileWritten) feeds->Start();
 
     // A long recording on a slow disk may take its time; only an encoder
     // that neither takes input nor grows its result for the time limit is
@@ -123,13 +129,7 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
         Log(LogLevel::Error, __LINE__, "[MXF] encoder failed, exit status:", status);
         return -3;
     }
-    // An input cut short by a read error would give a short result that
-    // looks whole.
-    if (std::string failure = feeds->Finish(); !failure.empty()) {
-        Log(LogLevel::Error, __LINE__, "[MXF] encoder input could not be read:", failure);
-        return -3;
-    }
-    return 0;
+    return inputFailed(feeds->Finish()) ? -3 : 0;
 }
 
 }  // namespace vexmend
