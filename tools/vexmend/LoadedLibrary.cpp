@@ -14,26 +14,40 @@
 namespace {
 
 #if defined(_WIN32)
-std::wstring LibraryPath()
+std::wstring WideProgramFolder()
 {
-    // By full path, so that no other folder on the search path is tried.
     std::wstring folder(32768, L'\0');
     folder.resize(GetModuleFileNameW(nullptr, folder.data(), 32768));
     folder.erase(folder.find_last_of(L'\\') + 1);
-    return folder + L"vexmend.dll";
+    return folder;
 }
+
+// By full path, so that no other folder on the search path is tried.
+std::wstring LibraryPath() { return WideProgramFolder() + L"vexmend.dll"; }
 #else
-std::string LibraryPath()
+std::string LibraryPath() { return ProgramFolder() + "libvexmend.so"; }
+#endif
+
+}  // namespace
+
+std::string ProgramFolder()
 {
+#if defined(_WIN32)
+    const std::wstring wide = WideProgramFolder();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string folder(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), folder.data(),
+                        size, nullptr, nullptr);
+    return folder;
+#else
     char path[PATH_MAX] = {};
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     std::string folder(path, length > 0 ? static_cast<size_t>(length) : 0);
     folder.erase(folder.find_last_of('/') + 1);
-    return folder + "libvexmend.so";
-}
+    return folder;
 #endif
-
-}  // namespace
+}
 
 LoadedLibrary::LoadedLibrary()
 {

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+// This program's folder (UTF-8), with a separator at its end.
+std::string ProgramFolder();
+
 class LoadedLibrary {
 public:
     using InitFunction = int32_t (*)(const char*, intptr_t, const char*);

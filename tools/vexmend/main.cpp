@@ -2,13 +2,22 @@
 //
 //   vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT
 //   vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT
+//   vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]
+//           [--copy-healthy] [--report FILE.json]
+//   vexmend scan DAMAGED [--json]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "CardReport.h"
+#include "ClipScan.h"
 #include "LoadedLibrary.h"
 #include "vexmend.h"
 
@@ -23,14 +32,25 @@ namespace {
 const char* const kUsage =
     "usage: vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT\n"
     "       vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT\n"
+    "       vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]\n"
+    "               [--copy-healthy] [--report FILE.json]\n"
+    "       vexmend scan DAMAGED [--json]\n"
     "\n"
     "general  rewraps INPUT with the encoder (stream copy) into OUTPUT\n"
     "advance  rebuilds DAMAGED from the frames found in it, guided by SAMPLE,\n"
     "         a healthy file recorded by the same device\n"
+    "card     repairs every damaged clip of a card (XDCAM, P2 or a plain folder)\n"
+    "         under SOURCE into the same relative path under OUTPUT: the general\n"
+    "         repair, or the advance repair with a healthy clip of the card as\n"
+    "         sample (--sample names one); healthy clips are listed, or copied\n"
+    "         with --copy-healthy; --report writes a JSON record per clip.\n"
+    "         Nothing under SOURCE is written.\n"
+    "scan     tells what the advance repair would find in DAMAGED; writes nothing\n"
     "\n"
     "The encoder is the file ffmpeg.exe beside this program. The log\n"
-    "QorVideoRepair.log goes to --log-dir (default: this program's folder);\n"
-    "work files go under --work-dir (default: $TMPDIR/vexmend).\n";
+    "QorVideoRepair.log goes to --log-dir (default: this program's folder, for\n"
+    "the card mode OUTPUT); work files go under --work-dir (default:\n"
+    "$TMPDIR/vexmend).\n";
 
 const char* Describe(int32_t code)
 {
@@ -81,50 +101,129 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
 #endif
 }
 
+struct Command {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // "--log-dir" -> "DIR", "--json" -> ""
+
+    const char* Option(const char* name) const
+    {
+        auto found = options.find(name);
+        return found == options.end() ? nullptr : found->second.c_str();
+    }
+    bool Is(const char* name, size_t operands) const
+    {
+        return positional.size() == operands + 1 && positional[0] == name;
+    }
+};
+
+// Options with a value, and flags.
+const char* const kValueOptions[] = {"--log-dir", "--work-dir", "--sample", "--report"};
+const char* const kFlags[] = {"--copy-healthy", "--json", "--help"};
+
+bool ParseCommand(const std::vector<std::string>& args, Command& command)
+{
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool known = false;
+        for (const char* name : kValueOptions) {
+            if (arg == name && i + 1 < args.size()) {
+                command.options[arg] = args[++i];
+                known = true;
+            }
+        }
+        for (const char* name : kFlags) {
+            if (arg == name) command.options[arg] = "", known = true;
+        }
+        if (!known && arg.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "vexmend: unknown option %s\n", arg.c_str());
+            return false;
+        }
+        if (!known) command.positional.push_back(arg);
+    }
+    return true;
+}
+
+int Scan(const Command& command)
+{
+    const std::string& path = command.positional[1];
+    const ClipScan scan = ScanClip(path);
+    std::fputs((command.Option("--json") ? ScanJson(path, scan) : ScanText(path, scan)).c_str(),
+               stdout);
+    return 0;
+}
+
+int RepairCardCommand(LoadedLibrary& library, const Command& command, const std::string& logDir)
+{
+    CardOptions options;
+    options.source = command.positional[1];
+    options.output = command.positional[2];
+    options.sample = command.Option("--sample") ? command.Option("--sample") : "";
+    options.copyHealthy = command.Option("--copy-healthy") != nullptr;
+    options.encoder = ProgramFolder() + "ffmpeg.exe";
+    options.logFile = logDir + "/QorVideoRepair.log";
+    const Card card = FindCard(options.source);
+    std::printf("%s card, %zu clips\n", card.layout.c_str(), card.clips.size());
+
+    const std::vector<ClipRecord> records = RepairCard(library, card, options);
+    std::fputs(CardReportTable(records).c_str(), stdout);
+    std::fputs(CardSummary(records).c_str(), stdout);
+    if (const char* report = command.Option("--report")) {
+        std::ofstream file(std::filesystem::u8path(report), std::ios::binary | std::ios::trunc);
+        file << CardReportJson(card, options, records);
+        if (!file.flush()) throw std::runtime_error(std::string("cannot write ") + report);
+    }
+    const bool failed = std::any_of(records.begin(), records.end(),
+                                    [](const ClipRecord& r) { return r.outcome == "failed"; });
+    return failed ? 4 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args = Utf8Arguments(argc, argv);
-    const char* logDir = nullptr;
-    const char* workDir = nullptr;
-    std::vector<const char*> positional;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if ((arg == "--log-dir" || arg == "--work-dir") && i + 1 < args.size()) {
-            (arg == "--log-dir" ? logDir : workDir) = args[++i].c_str();
-        } else if (arg.rfind("--", 0) == 0) {
-            std::fprintf(stderr, "vexmend: unknown option %s\n%s", arg.c_str(), kUsage);
-            return 2;
-        } else {
-            positional.push_back(arg.c_str());
-        }
-    }
-    bool general = positional.size() == 3 && std::strcmp(positional[0], "general") == 0;
-    bool advance = positional.size() == 4 && std::strcmp(positional[0], "advance") == 0;
-    if (!general && !advance) {
+    Command command;
+    if (!ParseCommand(Utf8Arguments(argc, argv), command)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-
-#if !defined(_WIN32)
-    // Without a work folder the library falls back to a Windows-style per-user
-    // folder; here the system's temporary folder is the better home.
-    std::string defaultWorkDir =
-        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vexmend";
-    if (workDir == nullptr) workDir = defaultWorkDir.c_str();
-#endif
+    if (command.Option("--help") || (!command.positional.empty() && command.positional[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const bool general = command.Is("general", 2), advance = command.Is("advance", 3),
+               card = command.Is("card", 2), scan = command.Is("scan", 1);
+    if (!general && !advance && !card && !scan) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     try {
+        if (scan) return Scan(command);
+        const char* workDir = command.Option("--work-dir");
+#if !defined(_WIN32)
+        // Without a work folder the library falls back to a Windows-style
+        // per-user folder; here the system's temporary folder is the better home.
+        std::string defaultWorkDir =
+            std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vexmend";
+        if (workDir == nullptr) workDir = defaultWorkDir.c_str();
+#endif
+        const char* logDir = command.Option("--log-dir");
+        if (card) {
+            // The card mode's log goes with its results by default.
+            std::filesystem::create_directories(std::filesystem::u8path(command.positional[2]));
+            if (logDir == nullptr) logDir = command.positional[2].c_str();
+        }
         LoadedLibrary library;
         int32_t code = library.init(logDir, 0, workDir);
         std::fputs("\n", stdout);  // the library may print a message without a line end
+        if (code == VEXMEND_OK && card) {
+            int status = RepairCardCommand(library, command, logDir);
+            library.destroy();
+            return status;
+        }
+        const std::vector<std::string>& p = command.positional;
         if (code == VEXMEND_OK) {
-            code = general ? library.generalRepair(positional[1], positional[2])
-                           : library.advanceRepair(positional[1], positional[2], positional[3]);
+            code = general ? library.generalRepair(p[1].c_str(), p[2].c_str())
+                           : library.advanceRepair(p[1].c_str(), p[2].c_str(), p[3].c_str());
             library.destroy();
         }
         std::printf("vexmend: %s (%d)\n", Describe(code), static_cast<int>(code));
@@ -134,3 +233,4 @@ int main(int argc, char** argv)
         return 3;
     }
 }
+

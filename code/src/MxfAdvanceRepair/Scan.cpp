@@ -128,6 +128,7 @@ int32_t MxfAdvanceRepair::Repair()
         Log(LogLevel::Warning, __LINE__, "[MXF] Unused size exceed, offset:.",
             uint64_t{reader->Position()});
     }
+    Log(LogLevel::Info, __LINE__, "[mxf] Unrecognised bytes: ", walk.unrecognised);
 
     // Frames are counted one by one, also those of clip-wrapped pictures;
     // a result of sound alone counts its edit units.

@@ -59,6 +59,8 @@ ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
                                       settings.unrecognisedLimit + 1 - run);
             step = CountRejectedPositions(reader, settings.lookAhead, limit);
             result.unrecognised += step;
+            if (settings.listRuns && run == 0) result.runs.push_back({reader.Position(), 0});
+            if (settings.listRuns) result.runs.back().length += step;
             run += step;
         }
         reader.Skip(step);

@@ -18,6 +18,14 @@ struct ScanWalkSettings {
     // A run of more bytes than this stepped over one at a time, with no
     // element between them, ends the walk.
     uint64_t unrecognisedLimit = 0x80000000ull;
+    // Whether the result lists the runs of unrecognised bytes.
+    bool listRuns = false;
+};
+
+// A stretch of the file: its first byte's offset and its length.
+struct ByteRun {
+    uint64_t offset = 0;
+    uint64_t length = 0;
 };
 
 struct ScanWalkResult {
@@ -25,6 +33,8 @@ struct ScanWalkResult {
     uint64_t unrecognised = 0;
     // The walk ended because a run of unrecognised bytes went past the limit.
     bool limitReached = false;
+    // The runs of unrecognised bytes between elements, when asked for.
+    std::vector<ByteRun> runs;
 };
 
 // Walks `reader` while its position is below `fileSize`, appending video

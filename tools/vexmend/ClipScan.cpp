@@ -1,0 +1,184 @@
+#include "ClipScan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "Json.h"
+#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/SystemItem.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "StreamBuffer.h"
+
+namespace {
+
+using vexmend::ByteRun;
+
+// Runs longer than this are not taken apart: all of such a run is damaged.
+constexpr uint64_t kLargestClassifiedRun = 64ull << 20;
+// Bytes before the first picture searched for a system item's timecode, and
+// bytes of the first picture searched for the codec's own.
+constexpr uint64_t kTimecodeSearch = 1 << 20;
+
+class FileReader {
+public:
+    explicit FileReader(const std::string& path)
+        : stream(std::filesystem::u8path(path), std::ios::binary)
+    {
+        if (!stream) throw std::runtime_error("cannot open " + path);
+        size = std::filesystem::file_size(std::filesystem::u8path(path));
+    }
+
+    std::vector<uint8_t> Read(uint64_t offset, uint64_t count)
+    {
+        std::vector<uint8_t> bytes(static_cast<size_t>(std::min(count, Clamp(offset))));
+        ReadInto(offset, bytes.data(), bytes.size());
+        return bytes;
+    }
+
+    int32_t ReadInto(uint64_t offset, uint8_t* destination, uint64_t count)
+    {
+        stream.clear();
+        stream.seekg(static_cast<std::streamoff>(offset));
+        stream.read(reinterpret_cast<char*>(destination),
+                    static_cast<std::streamsize>(std::min(count, Clamp(offset))));
+        return static_cast<int32_t>(stream.gcount());
+    }
+
+    uint64_t size = 0;
+
+private:
+    uint64_t Clamp(uint64_t offset) const { return offset < size ? size - offset : 0; }
+    std::ifstream stream;
+};
+
+void AddDamaged(std::vector<ByteRun>& damaged, uint64_t offset, uint64_t length)
+{
+    if (!damaged.empty() && damaged.back().offset + damaged.back().length == offset) {
+        damaged.back().length += length;
+    } else {
+        damaged.push_back({offset, length});
+    }
+}
+
+// The bytes of an unrecognised run that are no whole KLV item (partition,
+// header metadata, index, fill, system item) inside the run.
+void AddDamagedBytes(FileReader& file, const ByteRun& run, std::vector<ByteRun>& damaged)
+{
+    if (run.length > kLargestClassifiedRun) return AddDamaged(damaged, run.offset, run.length);
+    const std::vector<uint8_t> bytes = file.Read(run.offset, run.length);
+    const uint64_t n = bytes.size();
+    uint64_t i = 0;
+    while (i < n) {
+        if (n - i >= vexmend::kMinimumElementHeader &&
+            std::memcmp(&bytes[i], vexmend::kEssenceKeyPrefix, 4) == 0) {
+            vexmend::BerLength length = vexmend::DecodeBerLength(&bytes[i + 16], n - i - 16);
+            uint64_t item = 16 + length.fieldSize + length.value;
+            if (length.value > 0 && item <= n - i) {
+                i += item;
+                continue;
+            }
+        }
+        // Damaged up to the next place where a key may begin.
+        uint64_t next = n - i > 4 ? i + 1 + vexmend::FindKeyPrefixStart(&bytes[i + 1], n - i - 4)
+                                  : n;
+        AddDamaged(damaged, run.offset + i, next - i);
+        i = next;
+    }
+}
+
+std::string FindTimecode(FileReader& file, const vexmend::EssenceSample& picture,
+                         const vexmend::EssenceParser& parser)
+{
+    const uint64_t before = std::min(picture.offset, kTimecodeSearch);
+    std::vector<uint8_t> head = file.Read(picture.offset - before, before);
+    if (auto timecode = vexmend::FindSystemItemTimecode(head.data(), head.size())) {
+        return timecode->Text();
+    }
+    std::vector<uint8_t> frame = file.Read(picture.offset, std::min(picture.size, kTimecodeSearch));
+    if (auto timecode = parser.FrameTimecode(frame.data(), frame.size())) return timecode->Text();
+    return std::string();
+}
+
+std::string Hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", value);
+    return text;
+}
+
+}  // namespace
+
+ClipScan ScanClip(const std::string& path)
+{
+    FileReader file(path);
+    vexmend::StreamBuffer reader(
+        0x2000000, 0,
+        [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
+            return file.ReadInto(offset, destination, count);
+        },
+        file.size);
+    std::vector<vexmend::EssenceSample> video, audio;
+    vexmend::ScanWalkSettings settings;
+    settings.listRuns = true;
+    vexmend::ScanWalkResult walk =
+        vexmend::WalkEssenceElements(reader, file.size, video, audio, settings);
+
+    ClipScan scan;
+    scan.fileSize = file.size;
+    scan.pictures = video.size();
+    scan.unrecognised = walk.unrecognised;
+    for (const vexmend::EssenceSample& sound : audio) ++scan.soundTracks[sound.trackNumber];
+    for (const ByteRun& run : walk.runs) AddDamagedBytes(file, run, scan.damaged);
+    if (!video.empty()) {
+        std::vector<uint8_t> head = file.Read(video[0].offset, std::min<uint64_t>(video[0].size, 64));
+        scan.codec = vexmend::CodecOfFrame(head.data(), head.size());
+        scan.timecode = FindTimecode(file, video[0], vexmend::FindEssenceParser(scan.codec));
+    }
+    return scan;
+}
+
+std::string ScanText(const std::string& path, const ClipScan& scan)
+{
+    std::ostringstream text;
+    text << "file:           " << path << " (" << scan.fileSize << " bytes)\n"
+         << "codec:          " << scan.codec << "\n"
+         << "frames:         " << scan.pictures << " picture elements\n"
+         << "sound tracks:   " << scan.soundTracks.size() << "\n";
+    for (const auto& [track, count] : scan.soundTracks) {
+        text << "  track " << Hex(track) << ": " << count << " sound elements\n";
+    }
+    text << "timecode:       " << (scan.timecode.empty() ? "none" : scan.timecode) << "\n"
+         << "unrecognised:   " << scan.unrecognised << " bytes\n"
+         << "damaged ranges: " << scan.damaged.size() << "\n";
+    for (const ByteRun& run : scan.damaged) {
+        text << "  offset " << run.offset << ", length " << run.length << "\n";
+    }
+    return text.str();
+}
+
+std::string ScanJson(const std::string& path, const ClipScan& scan)
+{
+    std::ostringstream json;
+    json << "{\"file\": " << JsonString(path) << ", \"size\": " << scan.fileSize
+         << ", \"codec\": " << JsonString(scan.codec) << ", \"frames\": " << scan.pictures
+         << ", \"sound_tracks\": [";
+    const char* separator = "";
+    for (const auto& [track, count] : scan.soundTracks) {
+        json << separator << "{\"track\": " << JsonString(Hex(track))
+             << ", \"elements\": " << count << "}";
+        separator = ", ";
+    }
+    json << "], \"timecode\": " << (scan.timecode.empty() ? "null" : JsonString(scan.timecode))
+         << ", \"unrecognised_bytes\": " << scan.unrecognised << ", \"damaged_ranges\": [";
+    separator = "";
+    for (const ByteRun& run : scan.damaged) {
+        json << separator << "{\"offset\": " << run.offset << ", \"length\": " << run.length << "}";
+        separator = ", ";
+    }
+    json << "]}\n";
+    return json.str();
+}
