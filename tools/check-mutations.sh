@@ -86,6 +86,11 @@ clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/Mx
 merge: an encoder that only reads its pipes taken for stuck @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ feeds->Written() + FileSize(outputPath) @@ FileSize(outputPath) @@ vexmend_unit_tests @@ EncoderLimit.*
 merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
 start codes: one zero taken for the prefix @@ code/src/MxfAdvanceRepair/codecs/StartCodes.cpp @@ data[one - 1] == 0 && data[one - 2] == 0 @@ data[one - 1] == 0 @@ vexmend_unit_tests @@ EssenceParser*
+card: a clip read short of its stated duration counts as healthy @@ tools/vexmend/MediaProbe.cpp @@ readSeconds + 1.5 * frame >= duration @@ readSeconds + 1.5 * frame >= 0 @@ vexmend_repair_tests @@ CardMode.*
+card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/CardRepair.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*
+card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (Upper(entry.path().filename().u8string()) == name && @@ if (entry.path().filename().u8string() == name && @@ vexmend_repair_tests @@ CardMode.*
+card: the advance repair without the general repair first @@ tools/vexmend/CardRepair.cpp @@ record.code = library.generalRepair(clip.path.c_str(), result.c_str()); @@ record.code = VEXMEND_NO_OUTPUT; @@ vexmend_repair_tests @@ CardMode.*
+scan: the last whole KLV item of a run counted as damaged @@ tools/vexmend/ClipScan.cpp @@ if (length.value > 0 && item <= n - i) { @@ if (length.value > 0 && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
 EOF
 )
 

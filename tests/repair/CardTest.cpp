@@ -74,12 +74,17 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
     EXPECT_EQ(Probe(out + "/xdcam/Clip/C0003.MXF").videoFrames, std::atoi(found.c_str()));
     EXPECT_FALSE(Exists(out + "/xdcam/Clip/C0001.MXF"));  // healthy clips only listed
 
-    // The scan tells where the header was lost, and writes nothing.
-    RunShell(Quote(host) + " scan " + Quote(clip + "C0003.MXF") + " --json > " +
-             Quote(out + "/scan.json"));
+    // The scan tells where the header was lost, finds no damage in a healthy
+    // clip, and writes nothing.
+    for (const char* name : {"C0003", "C0001"}) {
+        RunShell(Quote(host) + " scan " + Quote(clip + name + ".MXF") + " --json > " +
+                 Quote(out + "/" + name + ".json"));
+    }
     EXPECT_EQ(Python("print(d['frames'], len(d['sound_tracks']), d['damaged_ranges'][0]['offset'])",
-                     out + "/scan.json"),
+                     out + "/C0003.json"),
               found.substr(0, found.size() - 1) + " 4 0\n");
+    EXPECT_EQ(Python("print(d['frames'], d['damaged_ranges'])", out + "/C0001.json"),
+              std::to_string(Probe(clip + "C0001.MXF").videoFrames) + " []\n");
     EXPECT_EQ(HashTree(cards), before);
 }
 

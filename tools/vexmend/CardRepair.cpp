@@ -9,7 +9,6 @@
 
 #include "ClipScan.h"
 #include "LoadedLibrary.h"
-#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "Progress.h"
 #include "vexmend.h"
 
@@ -21,14 +20,15 @@ namespace {
 bool Inside(const fs::path& path, const fs::path& folder)
 {
     std::error_code error;
-    const fs::path a = fs::weakly_canonical(path, error), b = fs::weakly_canonical(folder, error);
+    const fs::path a = fs::weakly_canonical(fs::absolute(path, error), error),
+                   b = fs::weakly_canonical(fs::absolute(folder, error), error);
     auto [end, rest] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
     return end == b.end();
 }
 
 std::string ResultPath(const CardOptions& options, const CardClip& clip)
 {
-    return (fs::u8path(options.output) / fs::u8path(clip.relative)).u8string();
+    return (fs::u8path(options.output) / fs::u8path(clip.relative)).make_preferred().u8string();
 }
 
 uint64_t FileSize(const std::string& path)
@@ -60,11 +60,13 @@ bool Usable(const MediaInfo& result, const MediaInfo& source, bool soundOnly)
            result.audio.size() >= source.audio.size();
 }
 
+// MPEG-1 and MPEG-2 pictures begin alike, and the scan names both MPEG-2.
 bool SameCodec(const std::string& a, const std::string& b)
 {
-    // Codecs of one parser (MPEG-1 and MPEG-2 video) count as one.
-    return a == b || (&vexmend::FindEssenceParser(a) == &vexmend::FindEssenceParser(b) &&
-                      &vexmend::FindEssenceParser(a) != &vexmend::FindEssenceParser("none"));
+    auto family = [](const std::string& codec) {
+        return codec == "mpeg1video" ? std::string("mpeg2video") : codec;
+    };
+    return family(a) == family(b);
 }
 
 bool Matches(const MediaInfo& candidate, const MediaInfo& known)

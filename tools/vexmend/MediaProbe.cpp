@@ -80,7 +80,7 @@ bool MediaInfo::Healthy() const
            (HasVideo() ? frames > 0 : !audio.empty());
 }
 
-MediaInfo ParseMediaReport(const std::string& report)
+MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
 {
     MediaInfo info;
     bool input = true;  // the input's description comes before "Output #0"
@@ -91,6 +91,9 @@ MediaInfo ParseMediaReport(const std::string& report)
         std::istringstream parts(line);
         std::string part;
         while (std::getline(parts, part, '\r')) {
+            for (size_t at; !name.empty() && (at = part.find(name)) != std::string::npos;) {
+                part.erase(at, name.size());
+            }
             if (part.rfind("Output #", 0) == 0 || part.rfind("Stream mapping", 0) == 0) {
                 input = false;
             }
@@ -121,9 +124,10 @@ MediaInfo ParseMediaReport(const std::string& report)
 
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
 {
-    const std::string absolute = std::filesystem::absolute(std::filesystem::u8path(path)).u8string();
+    const std::string input =
+        "file:" + std::filesystem::absolute(std::filesystem::u8path(path)).u8string();
     vexmend::platform::ChildProcess child(
-        encoder, {"-hide_banner", "-nostdin", "-f", "mxf", "-i", "file:" + absolute, "-map",
+        encoder, {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map",
                   "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
         true);
     std::string report;
@@ -135,7 +139,7 @@ MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
         }
         report.append(buffer, static_cast<size_t>(got));
     }
-    MediaInfo info = ParseMediaReport(report);
+    MediaInfo info = ParseMediaReport(report, input);
     info.read = child.Wait() == 0;
     return info;
 }

@@ -35,8 +35,9 @@ struct MediaInfo {
     bool Healthy() const;
 };
 
-// Parses the encoder's report of a stream-copy read (its standard error).
-MediaInfo ParseMediaReport(const std::string& report);
+// Parses the encoder's report of a stream-copy read (its standard error) of
+// the input `name`, which is left out of the lines before they are read.
+MediaInfo ParseMediaReport(const std::string& report, const std::string& name);
 
 // Has `encoder` read `path` as MXF with stream copy into nothing.
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path);

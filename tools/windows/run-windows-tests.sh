@@ -93,6 +93,16 @@ dnxhd  1920x1080  dnxhd       -c:a pcm_s16le -ac 2 -b:v 36M -pix_fmt yuv422p
 dv     720x576    dvvideo     -c:a pcm_s16le -ac 2 -pix_fmt yuv420p
 TABLE
 
+# A card of the MPEG-2 recordings: healthy, cut short, header destroyed.
+card="$media/card" && mkdir -p "$card/Clip"
+cp "$media/mpeg2 clip é.mxf" "$card/Clip/C0001.MXF" && cp "$media/mpeg2 unfinalised.mxf" \
+  "$card/Clip/C0002.MXF" && cp "$media/mpeg2 damaged.mxf" "$card/Clip/C0003.MXF"
+check "card mode: exit status" same "$(vexmend card "$(win "$card")" "$(win "$media/card out")" \
+  --report "$(win "$T/card.json")")" 0
+check "card mode: outcomes" same "$(python3 -c 'import json, sys
+print(" ".join(c["outcome"] for c in json.load(open(sys.argv[1]))["clips"]))' "$T/card.json")" \
+  "healthy general advance"
+
 check "general repair of a file without header: refused (-2054)" \
   same "$(vexmend general "$(win "$media/mpeg2 damaged.mxf")" "$(win "$media/refused.mxf")")" 15
 check "decoys at the unquoted path's places never ran" \
