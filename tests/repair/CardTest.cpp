@@ -9,11 +9,20 @@
 namespace vexmend::test {
 namespace {
 
-// The first `share` of a file's bytes, or the file with its first bytes zeroed.
+// The file cut at `share` of its bytes, cleanly before the next picture
+// element if there is one, so that it ends with whole packages short of its
+// stated duration; and its first bytes zeroed.
 void Damage(const std::string& healthy, const std::string& damaged, double share, size_t zeroed)
 {
     std::vector<uint8_t> bytes = ReadBytes(healthy);
-    bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * share));
+    size_t cut = static_cast<size_t>(static_cast<double>(bytes.size()) * share);
+    for (const ReferenceElement& e : ReferenceWalk(bytes)) {
+        if (e.kind == 0 && e.key >= cut) {
+            cut = e.key;
+            break;
+        }
+    }
+    bytes.resize(cut);
     std::fill_n(bytes.begin(), zeroed, 0);
     WriteBytes(damaged, bytes);
 }
