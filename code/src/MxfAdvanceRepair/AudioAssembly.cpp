@@ -8,6 +8,7 @@
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SoundElement.h"
+#include "MxfAdvanceRepair/TrackSound.h"
 #include "TextConvert.h"
 
 namespace vexmend {
@@ -102,41 +103,18 @@ std::vector<MergeInput> MxfAdvanceRepair::AudioInputs(const std::string& pathSte
     return inputs;
 }
 
-// The track's element of each frame of the plan, AES3 ones unpacked to PCM;
-// a frame without one plays silence as long as the element before it (at
-// the start: the first element).
+// The track's sound of each frame of the plan; sound alone is written as
+// found.
 void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track,
                                        EssenceWriter& target) const
 {
     EssenceReader reader(WideToUtf8(videoPath));
-    auto pcmSize = [&](const EssenceSample& entry) {
-        if (!track.aes3) return static_cast<size_t>(entry.size);
-        const size_t samples = (entry.size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
-        return samples * static_cast<size_t>(track.stream.SampleFrameBytes());
-    };
     if (SoundOnly()) {
-        for (const EssenceSample* entry : track.elements) CopyEntry(*entry, reader, target, false);
+        for (const EssenceSample* entry : track.elements) CopyValue(*entry, reader, target);
         return;
     }
-    std::vector<uint8_t> value;
-    std::vector<char> silence(pcmSize(*track.elements.front()), 0);
-    for (const OutputFrame& frame : plan.frames) {
-        const EssenceSample* entry = frame.sounds[t];
-        if (entry == nullptr) {
-            target.Write(silence.data(), silence.size());
-            continue;
-        }
-        silence.assign(pcmSize(*entry), 0);
-        if (!track.aes3) {
-            CopyEntry(*entry, reader, target, false);
-            continue;
-        }
-        value.resize(entry->size);
-        const uint64_t got = reader.ReadAt(entry->offset, value.data(), entry->size);
-        std::vector<uint8_t> pcm = UnpackAes3(value.data(), static_cast<size_t>(got),
-                                              track.stream.channels, track.stream.BytesPerSample());
-        target.Write(pcm.data(), pcm.size());
-    }
+    TrackSound sound(track, static_cast<uint64_t>(videoFileSize));
+    for (const OutputFrame& frame : plan.frames) sound.Write(frame.sounds[t], reader, target);
 }
 
 }  // namespace vexmend

@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "LogSink.h"
+#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
 namespace vexmend {
 
@@ -66,7 +68,23 @@ void EssenceWriter::Flush()
         if (!pipe.Write(block.data() + done, part, stop)) throw FeedStopped();
         written += part;
     }
+    flushed += used;
     used = 0;
+}
+
+void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
+               const EssenceParser* parser)
+{
+    for (uint64_t done = 0; done < entry.size;) {
+        const size_t chunk =
+            static_cast<size_t>(std::min<uint64_t>(entry.size - done, EssenceWriter::kBlock));
+        uint8_t* room = target.Room(chunk);
+        const size_t got = static_cast<size_t>(reader.ReadAt(entry.offset + done, room, chunk));
+        if (parser != nullptr) parser->BreakFalseStarts(room, got);
+        target.Advance(got);
+        if (got != chunk) break;
+        done += chunk;
+    }
 }
 
 EssenceFeeds::EssenceFeeds(const std::vector<MergeInput>& inputs)

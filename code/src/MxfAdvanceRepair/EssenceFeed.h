@@ -46,6 +46,8 @@ public:
     uint8_t* Room(size_t size);
     void Advance(size_t size) { used += size; }
     void Flush();
+    // Bytes taken so far, flushed or not.
+    uint64_t Count() const { return flushed + used; }
 
 private:
     platform::OutputPipe& pipe;
@@ -53,7 +55,17 @@ private:
     std::atomic<uint64_t>& written;
     std::vector<uint8_t> block;
     size_t used = 0;
+    uint64_t flushed = 0;
 };
+
+class EssenceParser;
+struct EssenceSample;
+
+// Copies an element's value in blocks, each read straight into the block
+// that goes to the encoder; with a parser, false frame starts are broken on
+// the way. Ends early at the file's end.
+void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
+               const EssenceParser* parser = nullptr);
 
 // One input of the merge: the encoder arguments that describe it, the path
 // of its data file (the pipe's place) and what writes its bytes.
@@ -61,6 +73,8 @@ struct MergeInput {
     std::vector<std::string> args;
     std::string path;
     std::function<void(EssenceWriter&)> write;
+    // The input is one Matroska stream of the video and every sound track.
+    bool framed = false;
 };
 
 class EssenceFeeds {

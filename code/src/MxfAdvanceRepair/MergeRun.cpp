@@ -44,7 +44,9 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::vector<Merg
         args.insert(args.end(), {"-i", EncoderFileName(input.path)});
     }
     const bool video = !SoundOnly() && !inputs.empty();
-    if (inputs.size() > size_t{video}) {
+    if (inputs.size() == 1 && inputs[0].framed) {
+        args.insert(args.end(), {"-map", "0:v", "-map", "0:a?", "-acodec", "copy"});
+    } else if (inputs.size() > size_t{video}) {
         if (video) args.insert(args.end(), {"-map", "0:v"});
         for (size_t i = video; i < inputs.size(); ++i) {
             args.insert(args.end(), {"-map", std::to_string(i) + ":a"});

@@ -14,6 +14,7 @@
 #include "MxfAdvanceRepair/ContentPackages.h"
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/MatroskaStream.h"
 #include "MxfAdvanceRepair/SampleReport.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
@@ -129,11 +130,16 @@ private:
     // Empty when the damaged file's pictures are of the sample's codec, else
     // a text that names both codecs.
     std::string PictureCodecMismatch();
-    // Copies one element's value; a picture's false frame starts are broken
-    // on the way.
-    void CopyEntry(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
-                   bool isVideo) const;
     void WriteVideoData(EssenceWriter& target) const;
+    // The video and every sound track as one Matroska stream, a block for
+    // each picture and each track's sound of every frame of the plan.
+    void WriteFramedEssence(const std::vector<SoundTrack>& tracks,
+                            const std::vector<MatroskaTrack>& streams,
+                            EssenceWriter& target) const;
+    // The merge's one input of framed essence; nothing when the codec or a
+    // sound format has no Matroska form, or the result is sound alone.
+    std::optional<MergeInput> FramedInput(const std::string& pathStem,
+                                          const std::vector<SoundTrack>& tracks) const;
     // Sound tracks that the sample both describes and shows elements of.
     size_t SoundTrackCount() const;
     // The sample's tracks with the damaged file's elements that fit them.
@@ -162,6 +168,7 @@ private:
     // The sample's video codec, and the stream header its first picture
     // carries (for damaged files whose first frames lost theirs).
     std::string videoCodec;
+    int pictureWidth = 0, pictureHeight = 0;
     std::vector<uint8_t> sampleStreamHeader;
     // Whether the result's video stream needs the sample's stream header.
     bool prependStreamHeader = false;

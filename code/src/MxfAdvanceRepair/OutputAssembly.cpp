@@ -10,6 +10,7 @@
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
 #include "MxfAdvanceRepair/SystemItem.h"
+#include "MxfAdvanceRepair/TrackSound.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 #include "TextConvert.h"
@@ -21,6 +22,8 @@ namespace {
 // Bytes of a picture read to tell its kind and timecode, and bytes before a
 // picture's value searched for its package's system item.
 constexpr uint64_t kFrameHead = 65536, kSystemItemReach = 1024;
+// Bytes of a picture read ahead of the rest to tell whether it is a key frame.
+constexpr size_t kKeyFrameHead = 4096;
 // Pictures whose system items or timecodes are looked at for the result's.
 constexpr size_t kTimecodeSearch = 50;
 // Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
@@ -72,33 +75,75 @@ void DeleteFileIfExists(const std::string& path)
     }
 }
 
-// Copies one entry's value in blocks, each read straight into the block
-// that goes to the encoder. An entry whose stated size reaches past the end
-// of the damaged file gives only the bytes that the file holds.
-void MxfAdvanceRepair::CopyEntry(const EssenceSample& entry, EssenceReader& reader,
-                                 EssenceWriter& target, bool isVideo) const
-{
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
-    for (uint64_t done = 0; done < entry.size;) {
-        const size_t chunk = static_cast<size_t>(
-            std::min<uint64_t>(entry.size - done, EssenceWriter::kBlock));
-        uint8_t* room = target.Room(chunk);
-        const size_t got = static_cast<size_t>(reader.ReadAt(entry.offset + done, room, chunk));
-        if (isVideo) parser.BreakFalseStarts(room, got);
-        target.Advance(got);
-        if (got != chunk) break;
-        done += chunk;
-    }
-}
-
 // The pictures of the planned frames, after the sample's stream header
 // when the plan asks for it.
 void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 {
     EssenceReader reader(WideToUtf8(videoPath));
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
     if (prependStreamHeader) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
     for (const OutputFrame& frame : plan.frames) {
-        CopyEntry(videoSamples[frame.picture], reader, target, true);
+        CopyValue(videoSamples[frame.picture], reader, target, &parser);
+    }
+}
+
+std::optional<MergeInput> MxfAdvanceRepair::FramedInput(const std::string& pathStem,
+                                                        const std::vector<SoundTrack>& tracks) const
+{
+    if (SoundOnly()) return std::nullopt;
+    std::vector<MatroskaTrack> streams;
+    if (auto video = MatroskaVideoTrack(videoCodec, frameRate, pictureWidth, pictureHeight)) {
+        streams.push_back(*video);
+    } else {
+        return std::nullopt;
+    }
+    for (const SoundTrack& track : tracks) {
+        auto sound = MatroskaSoundTrack(track.stream);
+        if (!sound) return std::nullopt;
+        streams.push_back(*sound);
+    }
+    // The rate given exactly: the stream's timestamps count tenths of a
+    // millisecond, which the result's container does not take for a rate.
+    return MergeInput{{"-r", FrameRateText(frameRate), "-f", "matroska"}, pathStem + "_Video.dat",
+                      [this, &tracks, streams](EssenceWriter& target) {
+                          WriteFramedEssence(tracks, streams, target);
+                      },
+                      true};
+}
+
+void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
+                                          const std::vector<MatroskaTrack>& streams,
+                                          EssenceWriter& target) const
+{
+    EssenceReader reader(WideToUtf8(videoPath));
+    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
+    MatroskaWriter stream(target, streams);
+    std::vector<TrackSound> sounds;
+    for (const SoundTrack& track : tracks) sounds.emplace_back(track, fileSize);
+    std::vector<uint8_t> head(kKeyFrameHead);
+    for (size_t f = 0; f < plan.frames.size(); ++f) {
+        // The picture's first bytes tell whether it is a key frame; they go
+        // to the encoder from here, the rest straight from the file.
+        const EssenceSample picture = HeldPart(videoSamples[plan.frames[f].picture], fileSize);
+        const size_t got = static_cast<size_t>(
+            reader.ReadAt(picture.offset, head.data(), std::min<uint64_t>(picture.size, head.size())));
+        const bool header = f == 0 && prependStreamHeader;
+        stream.BeginBlock(0, f, (header ? sampleStreamHeader.size() : 0) + picture.size,
+                          parser.IsKeyFrame(head.data(), got));
+        if (header) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
+        parser.BreakFalseStarts(head.data(), got);
+        target.Write(head.data(), got);
+        if (got == head.size()) {
+            CopyValue({1, picture.size - got, picture.offset + got}, reader, target, &parser);
+        }
+        stream.EndBlock();
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            const EssenceSample* entry = plan.frames[f].sounds[t];
+            stream.BeginBlock(t + 1, f, sounds[t].Size(entry), true);
+            sounds[t].Write(entry, reader, target);
+            stream.EndBlock();
+        }
     }
 }
 
@@ -202,12 +247,17 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
             "MxfAdvanceRepair::GetRepairedVideo");
     }
+    // Framed essence where the encoder takes it, else raw streams, one an input.
     std::vector<MergeInput> inputs;
-    if (!SoundOnly()) {
-        inputs.push_back({RawVideoArguments(videoCodec, frameRate), pathStem + "_Video.dat",
-                          [this](EssenceWriter& target) { WriteVideoData(target); }});
+    if (std::optional<MergeInput> framed = FramedInput(pathStem, tracks)) {
+        inputs.push_back(std::move(*framed));
+    } else {
+        if (!SoundOnly()) {
+            inputs.push_back({RawVideoArguments(videoCodec, frameRate), pathStem + "_Video.dat",
+                              [this](EssenceWriter& target) { WriteVideoData(target); }});
+        }
+        for (MergeInput& input : AudioInputs(pathStem, tracks)) inputs.push_back(std::move(input));
     }
-    for (MergeInput& input : AudioInputs(pathStem, tracks)) inputs.push_back(std::move(input));
 
     const std::string resultPath = WideToUtf8(result);
     // A result of an earlier call must never pass for this one's; the

@@ -56,6 +56,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     audioStreamCount = 0;
     frameRate = 30.0;
     videoCodec.clear();
+    pictureWidth = pictureHeight = 0;
 
     SampleReportParser parser;
     bool rateWarned = false;
@@ -107,6 +108,8 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     audioStreamCount = parser.AudioStreamCount();
     frameRate = parser.FrameRate();
     videoCodec = parser.VideoCodec();
+    pictureWidth = parser.Width();
+    pictureHeight = parser.Height();
     // A sample without audio is fine; one without any stream is no media file.
     return parser.AudioLineSeen() || !videoCodec.empty() ? exitCode : -1;
 }

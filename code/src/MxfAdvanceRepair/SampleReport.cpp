@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <stdexcept>
 
 namespace vexmend {
@@ -173,6 +174,17 @@ void SampleReportParser::ReadVideoCodec(const std::string& line)
     if (video == std::string::npos) return;
     std::string::size_type start = video + 7;
     videoCodec = line.substr(start, line.find_first_of(" ,", start) - start);
+    // The picture size is the first field that reads as "<width>x<height>".
+    for (const std::string& field : SplitString(line.substr(start), ",")) {
+        int w = 0, h = 0;
+        char end = 0;
+        if (std::sscanf(field.c_str(), " %dx%d%c", &w, &h, &end) >= 2 && w > 0 && h > 0 &&
+            (end == 0 || end == ' ')) {
+            width = w;
+            height = h;
+            break;
+        }
+    }
 }
 
 // "Audio: pcm_s16le, 48000 Hz, 2 channels, ...": every audio line is counted

@@ -50,6 +50,9 @@ public:
     bool AudioLineSeen() const { return !audioStreams.empty(); }
     // The first video line's codec name ("mpeg2video"); empty without one.
     const std::string& VideoCodec() const { return videoCodec; }
+    // The first video line's picture size ("1920x1080"); 0 without one.
+    int Width() const { return width; }
+    int Height() const { return height; }
 
 private:
     bool ReadFrameRate(const std::string& line);
@@ -63,6 +66,7 @@ private:
     double tbrRate = 30.0;
     bool tbrSeen = false;
     std::string videoCodec;
+    int width = 0, height = 0;
 };
 
 }  // namespace vexmend
