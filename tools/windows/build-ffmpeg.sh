@@ -1,8 +1,8 @@
 #!/bin/bash
 # Cross-builds a small static ffmpeg.exe for 64-bit Windows from Debian's
 # ffmpeg source package, with only what the two repairs ask of the encoder:
-# reading MXF and the raw video and PCM streams that the advance repair
-# writes, writing MXF, copying streams, renumbering timestamps and PCM audio.
+# reading MXF and the framed essence (Matroska) or raw video and PCM streams
+# that the advance repair writes, writing MXF, copying streams, renumbering timestamps and PCM audio.
 #
 #   tools/windows/build-ffmpeg.sh [work folder]   (default: build-win)
 #
@@ -24,7 +24,7 @@ options=(
   --disable-programs --enable-ffmpeg --disable-avdevice --disable-swscale --disable-postproc
   --enable-static --disable-shared --extra-ldflags=-static
   --enable-protocol=file,pipe
-  --enable-demuxer=mxf,mpegvideo,h264,hevc,dnxhd,dv,$pcm
+  --enable-demuxer=mxf,matroska,mpegvideo,h264,hevc,dnxhd,dv,$pcm
   --enable-muxer=mxf,mxf_d10,mxf_opatom,null
   --enable-parser=mpegvideo,h264,hevc,dnxhd
   --enable-decoder=mpeg1video,mpeg2video,h264,hevc,dnxhd,dvvideo,$pcm

@@ -1,6 +1,7 @@
-// The merge: one encoder run that wraps the raw video and audio inputs into
-// the result file, fed through pipes and watched until it ends, or until it
-// neither takes input nor grows its result.
+// The merge: one encoder run that wraps its inputs (the framed essence, or
+// the raw video and one raw input a sound track) into the result file, fed
+// through pipes and watched until it ends, or until it neither takes input
+// nor grows its result.
 #include <Poco/File.h>
 #include <Poco/Stopwatch.h>
 #include <Poco/Thread.h>
@@ -36,9 +37,11 @@ std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::vector<Merg
                                                           const std::string& outputPath) const
 {
     std::vector<std::string> args{"-y"};
-    // The video comes first, unless the result is sound alone; each audio
-    // track is an input of its own, described by its stream's arguments, and
-    // goes into the result in track order at its own sample format.
+    // Framed essence holds the video and every sound track in track order.
+    // Raw inputs: the video comes first, unless the result is sound alone;
+    // each audio track is an input of its own, described by its stream's
+    // arguments, and goes into the result in track order at its own sample
+    // format.
     for (const MergeInput& input : inputs) {
         args.insert(args.end(), input.args.begin(), input.args.end());
         args.insert(args.end(), {"-i", EncoderFileName(input.path)});

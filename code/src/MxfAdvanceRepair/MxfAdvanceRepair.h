@@ -68,9 +68,9 @@ public:
     int AnalyzeSampleVideo();
     int32_t AnalyzeAudioCodecInfo();
 
-    // Has the encoder wrap the inputs (the video unless the result is sound
-    // alone, then one per audio track), fed through pipes at their data
-    // files' paths, into `outputPath`: 0 when it ended by itself with exit
+    // Has the encoder wrap the inputs (the framed essence; or the video
+    // unless the result is sound alone, then one per audio track), fed
+    // through pipes at their data files' paths, into `outputPath`: 0 when it ended by itself with exit
     // status 0 and every input was read whole, -1 when it cannot be used, -2
     // when it could not be stopped, -3 when it or an input failed, -4 when
     // it was killed because it neither took input nor grew its result.

@@ -1,5 +1,6 @@
 // The output assembly: the frames that the scan found are read out of the
-// damaged file into raw streams, which the encoder wraps as they come.
+// damaged file into one framed stream (or, for codecs and sound that it does
+// not carry, raw streams), which the encoder wraps as they come.
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
