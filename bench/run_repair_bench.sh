@@ -4,8 +4,9 @@
 # garbage after every 80 MiB, against the encoder's own stream-copy remux of
 # the healthy recording. Runs alternating pairs, each timed up to its data on
 # disk (sync), and prints the medians of wall and CPU time (the encoder's
-# included), their ratios, the work folder's peak size and the host's peak
-# resident memory; then the parts of one repair.
+# included) and their ratios; then, from one more repair, untimed, the work
+# folder's peak size and the host's peak resident memory; then the parts of
+# one repair.
 #   bench/run_repair_bench.sh [build folder] [pairs] [loops]
 # Defaults: build, 4 pairs, 8 loops of 20 s (about 1.1 GiB). With 0 pairs
 # only one repair runs (for long recordings: 100 loops make about 13 GiB).
@@ -60,39 +61,48 @@ remux() {
     rm -f "$work/remux.mxf"
     cat "$work/time" >>"$work/remux.times"
 }
-# The repair, with the work folder's size and the host's resident memory
-# sampled while it runs.
+# The repair, timed. With "sampled", untimed, with the work folder's size
+# and the host's resident memory sampled while it runs: the sampling spawns
+# processes, which would take CPU time from the timed runs.
 repair() {
     rm -rf "$work/work" "$work/repaired.mxf"
     mkdir "$work/work"
-    timed "$host" --log-dir "$work" --work-dir "$work/work" advance "$work/damaged.mxf" \
+    if [ "${1:-}" != sampled ]; then
+        timed "$host" --log-dir "$work" --work-dir "$work/work" advance "$work/damaged.mxf" \
+            "$work/sample.mxf" "$work/repaired.mxf" >/dev/null
+        cat "$work/time" >>"$work/repair.times"
+        rm -f "$work/repaired.mxf"
+        return
+    fi
+    start=$(date +%s.%N)
+    "$host" --log-dir "$work" --work-dir "$work/work" advance "$work/damaged.mxf" \
         "$work/sample.mxf" "$work/repaired.mxf" >/dev/null &
     runner=$!
     folder=0 memory=0
     while kill -0 $runner 2>/dev/null; do
         size=$(du -sb "$work/work" 2>/dev/null | cut -f1)
         [ "${size:-0}" -gt $folder ] && folder=$size
-        pid=$(pgrep -n -x vexmend || true)
-        rss=$([ -n "$pid" ] && awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+        rss=$(awk '/^VmHWM/ { print $2 }' "/proc/$runner/status" 2>/dev/null || true)
         [ "${rss:-0}" -gt $memory ] && memory=$rss
         sleep 0.05
     done
     wait $runner
-    echo "$(cat "$work/time") $folder $memory" >>"$work/repair.times"
+    seconds=$(awk -v start="$start" -v end="$(date +%s.%N)" 'BEGIN { print end - start }')
+    echo "$folder $memory $seconds" >"$work/sampled"
     ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/repaired.mxf" \
         >"$work/duration"
     rm -f "$work/repaired.mxf"
 }
 
-if [ "$pairs" -eq 0 ]; then
-    repair
-else
+if [ "$pairs" -gt 0 ]; then
     for i in $(seq "$pairs"); do
         echo "== pair $i of $pairs"
         remux
         repair
     done
 fi
+echo "== one more repair, sampled"
+repair sampled
 
 python3 - "$work" "$recording" "$pairs" "$loops" <<'PY'
 import statistics, sys
@@ -101,19 +111,21 @@ duration = float(open(f"{work}/duration").read())
 print(f"result: {duration:.2f} s of the {20 * loops} s recorded")
 def runs(name):
     return [list(map(float, line.split())) for line in open(f"{work}/{name}.times")]
-repairs = runs("repair")
 median = lambda rows, f: statistics.median(f(r) for r in rows)
-wall, cpu = median(repairs, lambda r: r[0]), median(repairs, lambda r: r[1] + r[2])
-print(f"advance repair (median of {len(repairs)}): wall {wall:.2f} s, CPU {cpu:.2f} s")
 if pairs:
+    repairs = runs("repair")
+    wall, cpu = median(repairs, lambda r: r[0]), median(repairs, lambda r: r[1] + r[2])
+    print(f"advance repair (median of {len(repairs)}): wall {wall:.2f} s, CPU {cpu:.2f} s")
     remuxes = runs("remux")
     rwall, rcpu = median(remuxes, lambda r: r[0]), median(remuxes, lambda r: r[1] + r[2])
     print(f"encoder remux (median of {len(remuxes)}): wall {rwall:.2f} s, CPU {rcpu:.2f} s")
     print(f"ratio: wall {wall / rwall:.2f} (target <= 1.5), CPU {cpu / rcpu:.2f} (target <= 3)")
-folder = max(r[3] for r in repairs)
-print(f"work folder peak: {int(folder)} bytes, {100 * folder / recording:.3f}% of the "
+folder, memory, seconds = open(f"{work}/sampled").read().split()
+folder, memory = int(folder), int(memory)
+print(f"sampled repair: wall {float(seconds):.2f} s")
+print(f"work folder peak: {folder} bytes, {100 * folder / recording:.3f}% of the "
       f"recording (target < 10%)")
-print(f"host's peak resident memory: {max(r[4] for r in repairs) / 1024:.1f} MiB")
+print(f"host's peak resident memory: {memory / 1024:.1f} MiB")
 PY
 
 if [ "$pairs" -gt 0 ]; then

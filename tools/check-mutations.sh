@@ -86,6 +86,7 @@ clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/Mx
 merge: an encoder that only reads its pipes taken for stuck @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ feeds->Written() + FileSize(outputPath) @@ FileSize(outputPath) @@ vexmend_unit_tests @@ EncoderLimit.*
 merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
 start codes: one zero taken for the prefix @@ code/src/MxfAdvanceRepair/codecs/StartCodes.cpp @@ data[one - 1] == 0 && data[one - 2] == 0 @@ data[one - 1] == 0 @@ vexmend_unit_tests @@ EssenceParser*
+sample report: the picture size not read @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@             width = w;\n @@ \n @@ vexmend_unit_tests @@ SampleReport.*
 framed essence: the rate not given exactly @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ {"-r", FrameRateText(frameRate), "-f", "matroska"} @@ {"-f", "matroska"} @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 framed essence: every track's sound on the first track @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ stream.BeginBlock(t + 1, f, @@ stream.BeginBlock(1, f, @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 framed essence: a block one byte short @@ code/src/MxfAdvanceRepair/MatroskaStream.cpp @@ PutSize(header, size + 4); @@ PutSize(header, size + 3); @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*

@@ -9,7 +9,8 @@
 namespace vexmend {
 namespace {
 
-// What the parser makes of a report: frame rate, first video codec, each
+// What the parser makes of a report: frame rate, first video codec and
+// picture size, each
 // audio stream as format/rate/channels/bytes a sample, and the encoder's
 // arguments from the first audio line by their older, plainer rules.
 std::string Parsed(const std::string& report)
@@ -17,7 +18,9 @@ std::string Parsed(const std::string& report)
     SampleReportParser parser;
     for (const std::string& line : test::Lines(report)) parser.Feed(line);
     std::ostringstream text;
-    text << parser.FrameRate() << " " << parser.VideoCodec() << ";";
+    text << parser.FrameRate() << " " << parser.VideoCodec();
+    if (parser.Width() > 0) text << " " << parser.Width() << "x" << parser.Height();
+    text << ";";
     for (const AudioStreamDescription& s : parser.AudioStreams()) {
         text << " " << s.sampleFormat << "/" << s.sampleRate << "/" << s.channels << "/"
              << s.BytesPerSample() << (s.Usable() ? "" : " unusable");
@@ -35,9 +38,10 @@ TEST(SampleReport, RatesCodecsAndAudioStreams)
         const char* parsed;
     } cases[] = {
         {"Video: mpeg2video (4:2:2), yuv422p(tv, top first), 1920x1080, 25 fps, 25 tbr",
-         "25 mpeg2video;"},
+         "25 mpeg2video 1920x1080;"},
         {"Duration: 25 fps, Video: x", "30 x;"},  // no comma before fps
-        {"Video: dvvideo, yuv420p, 720x576, 25 tbr, 25 tbn", "25 dvvideo;"},
+        {"Video: dvvideo (dvsd / 0x64737664), yuv420p, 720x576 [SAR 16:15 DAR 4:3], 25 tbr",
+         "25 dvvideo 720x576;"},
         {"Video: h264, 29.97 fps, 59.94 tbr", "29.97 h264;"},
         {"Video: h264, 50 tbr\nVideo: dv, 25 fps", "25 h264;"},
         {"Video: a, abc fps\nVideo: b, 1e999 fps", "30 a;"},

@@ -91,13 +91,9 @@ void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 std::optional<MergeInput> MxfAdvanceRepair::FramedInput(const std::string& pathStem,
                                                         const std::vector<SoundTrack>& tracks) const
 {
-    if (SoundOnly()) return std::nullopt;
-    std::vector<MatroskaTrack> streams;
-    if (auto video = MatroskaVideoTrack(videoCodec, frameRate, pictureWidth, pictureHeight)) {
-        streams.push_back(*video);
-    } else {
-        return std::nullopt;
-    }
+    auto video = MatroskaVideoTrack(videoCodec, frameRate, pictureWidth, pictureHeight);
+    if (SoundOnly() || !video) return std::nullopt;
+    std::vector<MatroskaTrack> streams{*video};
     for (const SoundTrack& track : tracks) {
         auto sound = MatroskaSoundTrack(track.stream);
         if (!sound) return std::nullopt;
@@ -136,7 +132,10 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
         parser.BreakFalseStarts(head.data(), got);
         target.Write(head.data(), got);
         if (got == head.size()) {
-            CopyValue({1, picture.size - got, picture.offset + got}, reader, target, &parser);
+            EssenceSample rest = picture;
+            rest.offset += got;
+            rest.size -= got;
+            CopyValue(rest, reader, target, &parser);
         }
         stream.EndBlock();
         for (size_t t = 0; t < tracks.size(); ++t) {
