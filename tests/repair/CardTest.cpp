@@ -67,7 +67,14 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
                            " --report " + Quote(out + "/" + name + ".json")),
                   0);
     }
+    // An output, log or work folder under the card is refused before anything is made.
+    const std::string elsewhere = " " + Quote(folder / "elsewhere");
+    for (const std::string& where : {" " + Quote(clip + "out"), elsewhere + " --log-dir " + Quote(clip),
+                                     elsewhere + " --work-dir " + Quote(xdcam)}) {
+        EXPECT_EQ(RunShell(Quote(host) + " card " + Quote(xdcam) + where), 2) << where;
+    }
     EXPECT_EQ(HashTree(cards), before);
+    EXPECT_FALSE(Exists(folder / "elsewhere"));
     const std::string rows =
         "print('\\n'.join('%s %s %s %d' % (c['source'].split('/')[-1], c['outcome'], "
         "(c['sample'] or '-').split('/')[-1], len(c['audio_tracks'])) for c in d['clips']))";

@@ -16,16 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// True when `path` is `folder` or lies under it, links resolved.
-bool Inside(const fs::path& path, const fs::path& folder)
-{
-    std::error_code error;
-    const fs::path a = fs::weakly_canonical(fs::absolute(path, error), error),
-                   b = fs::weakly_canonical(fs::absolute(folder, error), error);
-    auto [end, rest] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
-    return end == b.end();
-}
-
 std::string ResultPath(const CardOptions& options, const CardClip& clip)
 {
     return (fs::u8path(options.output) / fs::u8path(clip.relative)).make_preferred().u8string();
@@ -97,6 +87,15 @@ bool MatchesScan(const MediaInfo& candidate, const ClipScan& scan)
 }
 
 }  // namespace
+
+bool LiesWithin(const std::string& path, const std::string& folder)
+{
+    std::error_code error;
+    const fs::path a = fs::weakly_canonical(fs::absolute(fs::u8path(path), error), error),
+                   b = fs::weakly_canonical(fs::absolute(fs::u8path(folder), error), error);
+    auto [end, rest] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+    return end == b.end();
+}
 
 std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
 {
@@ -191,9 +190,8 @@ void RepairDamagedClip(LoadedLibrary& library, const CardOptions& options,
 std::vector<ClipRecord> RepairCard(LoadedLibrary& library, const Card& card,
                                    const CardOptions& options)
 {
-    const fs::path source = fs::u8path(options.source);
     for (const CardClip& clip : card.clips) {
-        if (Inside(fs::u8path(ResultPath(options, clip)), source)) {
+        if (LiesWithin(ResultPath(options, clip), options.source)) {
             throw std::runtime_error("the result " + clip.relative + " would lie under " +
                                      options.source);
         }

@@ -44,6 +44,9 @@ struct ClipRecord {
 std::vector<ClipRecord> RepairCard(LoadedLibrary& library, const Card& card,
                                    const CardOptions& options);
 
+// True when `path` (UTF-8) is `folder` or lies under it, links resolved.
+bool LiesWithin(const std::string& path, const std::string& folder);
+
 // The counts of the scan records in `log` from byte `from` on.
 std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from);
 

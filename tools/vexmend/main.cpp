@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CardReport.h"
+#include "CardRepair.h"
 #include "ClipScan.h"
 #include "LoadedLibrary.h"
 #include "vexmend.h"
@@ -208,6 +209,15 @@ int main(int argc, char** argv)
 #endif
         const char* logDir = command.Option("--log-dir");
         if (card) {
+            // Nothing is written under the card, not even a folder.
+            const std::string& source = command.positional[1];
+            for (const char* folder : {command.positional[2].c_str(), logDir, workDir}) {
+                if (folder != nullptr && LiesWithin(folder, source)) {
+                    std::fprintf(stderr, "vexmend: %s lies under %s, which is never written\n",
+                                 folder, source.c_str());
+                    return 2;
+                }
+            }
             // The card mode's log goes with its results by default.
             std::filesystem::create_directories(std::filesystem::u8path(command.positional[2]));
             if (logDir == nullptr) logDir = command.positional[2].c_str();
