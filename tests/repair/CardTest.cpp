@@ -40,8 +40,8 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
 {
     TempFolder folder;
     const std::string cards = folder / "cards", xdcam = cards + "/xdcam", clip = xdcam + "/Clip/",
-                      p2 = cards + "/p2",
-                      video = p2 + "/Contents/VIDEO/", audio = p2 + "/Contents/audio/";
+                      p2 = cards + "/p2", video = p2 + "/Contents/VIDEO/",
+                      audio = p2 + "/Contents/audio/";
     for (const std::string& f : {clip, video, audio}) std::filesystem::create_directories(f);
     // Four mono 24-bit tracks; a later clip of another audio layout lies
     // nearer to the damaged one than the clip of the same layout.
@@ -69,8 +69,9 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
     }
     // An output, log or work folder under the card is refused before anything is made.
     const std::string elsewhere = " " + Quote(folder / "elsewhere");
-    for (const std::string& where : {" " + Quote(clip + "out"), elsewhere + " --log-dir " + Quote(clip),
-                                     elsewhere + " --work-dir " + Quote(xdcam)}) {
+    for (const std::string& where :
+         {" " + Quote(clip + "out"), elsewhere + " --log-dir " + Quote(clip),
+          elsewhere + " --work-dir " + Quote(xdcam)}) {
         EXPECT_EQ(RunShell(Quote(host) + " card " + Quote(xdcam) + where), 2) << where;
     }
     EXPECT_EQ(HashTree(cards), before);
@@ -81,8 +82,9 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
     EXPECT_EQ(Python(rows, out + "/xdcam.json"),
               "C0001.MXF healthy - 4\nC0002.MXF general - 4\nC0003.MXF advance C0001.MXF 4\n"
               "C0004.MXF healthy - 1\n");
-    EXPECT_EQ(Python(rows, out + "/p2.json"),
-              "0001AB.MXF healthy - 0\n0002AB.MXF advance 0001AB.MXF 0\n0001AB00.MXF healthy - 1\n");
+    EXPECT_EQ(
+        Python(rows, out + "/p2.json"),
+        "0001AB.MXF healthy - 0\n0002AB.MXF advance 0001AB.MXF 0\n0001AB00.MXF healthy - 1\n");
     // All the pictures after the lost header come back, as the scan counts them.
     const std::string found = Python("print(d['clips'][2]['scan']['picture_elements'])",
                                      out + "/xdcam.json");

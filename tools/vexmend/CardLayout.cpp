@@ -50,7 +50,8 @@ std::string ResultName(const fs::path& relative)
     fs::path name = relative;
     const std::string extension = relative.extension().u8string();
     if (Upper(extension) != ".MXF") {
-        const bool lower = !extension.empty() && std::islower(static_cast<unsigned char>(extension[1]));
+        const bool lower = !extension.empty() &&
+                           std::islower(static_cast<unsigned char>(extension[1]));
         name.replace_extension(lower ? ".mxf" : ".MXF");
     }
     return name.generic_u8string();
@@ -59,8 +60,7 @@ std::string ResultName(const fs::path& relative)
 void AddClips(Card& card, const fs::path& source, const fs::path& folder, bool soundOnly)
 {
     for (const fs::path& file : Recordings(folder)) {
-        card.clips.push_back(
-            {file.u8string(), ResultName(fs::relative(file, source)), soundOnly});
+        card.clips.push_back({file.u8string(), ResultName(fs::relative(file, source)), soundOnly});
     }
 }
 

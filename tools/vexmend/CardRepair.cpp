@@ -62,9 +62,9 @@ bool SameCodec(const std::string& a, const std::string& b)
 bool Matches(const MediaInfo& candidate, const MediaInfo& known)
 {
     if (known.HasVideo() != candidate.HasVideo()) return false;
-    if (known.HasVideo() && (!SameCodec(known.videoCodec, candidate.videoCodec) ||
-                             known.width != candidate.width || known.height != candidate.height ||
-                             known.frameRate != candidate.frameRate)) {
+    if (known.HasVideo() &&
+        (!SameCodec(known.videoCodec, candidate.videoCodec) || known.width != candidate.width ||
+         known.height != candidate.height || known.frameRate != candidate.frameRate)) {
         return false;
     }
     if (known.audio.size() != candidate.audio.size()) return false;
@@ -110,7 +110,8 @@ std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
         for (const auto& [message, field] : kRecords) {
             if (size_t at = line.find(message); at != std::string::npos) {
                 if (!counts) counts = ScanCounts();
-                (*counts).*field = std::strtoull(line.c_str() + at + std::strlen(message), nullptr, 10);
+                (*counts).*
+                    field = std::strtoull(line.c_str() + at + std::strlen(message), nullptr, 10);
             }
         }
     }
@@ -131,7 +132,8 @@ int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo
             continue;
         }
         auto distance = [index](size_t at) { return at > index ? at - index : index - at; };
-        if (best < 0 || distance(i) < distance(static_cast<size_t>(best))) best = static_cast<int>(i);
+        if (best < 0 || distance(i) < distance(static_cast<size_t>(best)))
+            best = static_cast<int>(i);
     }
     return best;
 }
@@ -217,7 +219,8 @@ std::vector<ClipRecord> RepairCard(LoadedLibrary& library, const Card& card,
             } else if (options.copyHealthy) {
                 progress.Step("copying");
                 const std::string result = ResultPath(options, clip);
-                if (!CopyClip(clip.path, result)) throw std::runtime_error("cannot copy to " + result);
+                if (!CopyClip(clip.path, result))
+                    throw std::runtime_error("cannot copy to " + result);
                 record.result = result;
             }
         } catch (const std::exception& error) {

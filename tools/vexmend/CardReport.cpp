@@ -55,7 +55,8 @@ std::string CardReportJson(const Card& card, const CardOptions& options,
         for (const AudioTrackInfo& t : r.media.audio) {
             json << comma << "{\"codec\": " << JsonString(t.codec)
                  << ", \"sample_format\": " << JsonString(t.sampleFormat)
-                 << ", \"sample_rate\": " << t.sampleRate << ", \"channels\": " << t.channels << "}";
+                 << ", \"sample_rate\": " << t.sampleRate << ", \"channels\": " << t.channels
+                 << "}";
             comma = ", ";
         }
         json << "],\n     \"scan\": ";
@@ -77,9 +78,9 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
 {
     std::ostringstream table;
     char line[512];
-    std::snprintf(line, sizeof line, "%-28s %-8s %6s %7s %8s %-11s %-22s %-12s %-16s %s\n",
-                  "clip", "outcome", "code", "frames", "seconds", "video", "audio", "timecode",
-                  "sample", "scan (pictures/sounds/unrecognised)");
+    std::snprintf(line, sizeof line, "%-28s %-8s %6s %7s %8s %-11s %-22s %-12s %-16s %s\n", "clip",
+                  "outcome", "code", "frames", "seconds", "video", "audio", "timecode", "sample",
+                  "scan (pictures/sounds/unrecognised)");
     table << line;
     for (const ClipRecord& r : records) {
         std::string scan = "-";

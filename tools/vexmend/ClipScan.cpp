@@ -124,8 +124,8 @@ ClipScan ScanClip(const std::string& path)
     std::vector<vexmend::EssenceSample> video, audio;
     vexmend::ScanWalkSettings settings;
     settings.listRuns = true;
-    vexmend::ScanWalkResult walk =
-        vexmend::WalkEssenceElements(reader, file.size, video, audio, settings);
+    vexmend::ScanWalkResult walk = vexmend::WalkEssenceElements(reader, file.size, video, audio,
+                                                                settings);
 
     ClipScan scan;
     scan.fileSize = file.size;
@@ -134,7 +134,8 @@ ClipScan ScanClip(const std::string& path)
     for (const vexmend::EssenceSample& sound : audio) ++scan.soundTracks[sound.trackNumber];
     for (const ByteRun& run : walk.runs) AddDamagedBytes(file, run, scan.damaged);
     if (!video.empty()) {
-        std::vector<uint8_t> head = file.Read(video[0].offset, std::min<uint64_t>(video[0].size, 64));
+        std::vector<uint8_t> head = file.Read(video[0].offset,
+                                              std::min<uint64_t>(video[0].size, 64));
         scan.codec = vexmend::CodecOfFrame(head.data(), head.size());
         scan.timecode = FindTimecode(file, video[0], vexmend::FindEssenceParser(scan.codec));
     }
@@ -168,8 +169,8 @@ std::string ScanJson(const std::string& path, const ClipScan& scan)
          << ", \"sound_tracks\": [";
     const char* separator = "";
     for (const auto& [track, count] : scan.soundTracks) {
-        json << separator << "{\"track\": " << JsonString(Hex(track))
-             << ", \"elements\": " << count << "}";
+        json << separator << "{\"track\": " << JsonString(Hex(track)) << ", \"elements\": " << count
+             << "}";
         separator = ", ";
     }
     json << "], \"timecode\": " << (scan.timecode.empty() ? "null" : JsonString(scan.timecode))

@@ -21,8 +21,8 @@ double Seconds(const std::string& clock)
 int Channels(const std::string& layout)
 {
     static const std::pair<const char*, int> kLayouts[] = {
-        {"mono", 1}, {"stereo", 2}, {"2.1", 3}, {"quad", 4}, {"4.0", 4}, {"5.0", 5},
-        {"5.1", 6},  {"6.1", 7},    {"7.1", 8}, {"octagonal", 8}};
+        {"mono", 1}, {"stereo", 2}, {"2.1", 3}, {"quad", 4}, {"4.0", 4},
+        {"5.0", 5},  {"5.1", 6},    {"6.1", 7}, {"7.1", 8},  {"octagonal", 8}};
     for (const auto& [name, count] : kLayouts) {
         if (layout.rfind(name, 0) == 0) return count;
     }
@@ -101,8 +101,8 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
                 info.duration = Seconds(part.substr(at + 10));
             } else if (input && part.find("Stream #") != std::string::npos) {
                 ReadStreamLine(part, info);
-            } else if (size_t at = part.find("timecode"); input && at != std::string::npos &&
-                                                           info.timecode.empty()) {
+            } else if (size_t at = part.find("timecode");
+                       input && at != std::string::npos && info.timecode.empty()) {
                 if (size_t colon = part.find(": ", at); colon != std::string::npos) {
                     info.timecode = part.substr(colon + 2);
                 }
@@ -124,11 +124,12 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
 
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
 {
-    const std::string input =
-        "file:" + std::filesystem::absolute(std::filesystem::u8path(path)).u8string();
+    const std::string input = "file:" +
+                              std::filesystem::absolute(std::filesystem::u8path(path)).u8string();
     vexmend::platform::ChildProcess child(
-        encoder, {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map",
-                  "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
+        encoder,
+        {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map", "0:v?", "-map", "0:a?", "-c",
+         "copy", "-f", "null", "-"},
         true);
     std::string report;
     char buffer[4096];

@@ -187,7 +187,8 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (command.Option("--help") || (!command.positional.empty() && command.positional[0] == "-h")) {
+    if (command.Option("--help") ||
+        (!command.positional.empty() && command.positional[0] == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
@@ -209,8 +210,14 @@ int main(int argc, char** argv)
 #endif
         const char* logDir = command.Option("--log-dir");
         if (card) {
-            // Nothing is written under the card, not even a folder.
+            // Nothing is written under the card, not even a folder, and
+            // nothing at all for a card that is no folder.
             const std::string& source = command.positional[1];
+            std::error_code error;
+            if (!std::filesystem::is_directory(std::filesystem::u8path(source), error)) {
+                std::fprintf(stderr, "vexmend: %s is no folder\n", source.c_str());
+                return 2;
+            }
             for (const char* folder : {command.positional[2].c_str(), logDir, workDir}) {
                 if (folder != nullptr && LiesWithin(folder, source)) {
                     std::fprintf(stderr, "vexmend: %s lies under %s, which is never written\n",
@@ -243,4 +250,3 @@ int main(int argc, char** argv)
         return 3;
     }
 }
-

@@ -76,8 +76,8 @@ void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter&
                const EssenceParser* parser)
 {
     for (uint64_t done = 0; done < entry.size;) {
-        const size_t chunk =
-            static_cast<size_t>(std::min<uint64_t>(entry.size - done, EssenceWriter::kBlock));
+        const size_t chunk = static_cast<size_t>(
+            std::min<uint64_t>(entry.size - done, EssenceWriter::kBlock));
         uint8_t* room = target.Room(chunk);
         const size_t got = static_cast<size_t>(reader.ReadAt(entry.offset + done, room, chunk));
         if (parser != nullptr) parser->BreakFalseStarts(room, got);

@@ -32,8 +32,11 @@ using Bytes = std::vector<uint8_t>;
 
 void PutId(Bytes& out, uint32_t id)
 {
-    for (int shift = id > 0xFFFFFF ? 24 : id > 0xFFFF ? 16 : id > 0xFF ? 8 : 0; shift >= 0;
-         shift -= 8) {
+    for (int shift = id > 0xFFFFFF ? 24
+                     : id > 0xFFFF ? 16
+                     : id > 0xFF   ? 8
+                                   : 0;
+         shift >= 0; shift -= 8) {
         out.push_back(static_cast<uint8_t>(id >> shift));
     }
 }
@@ -72,7 +75,8 @@ void PutFloat(Bytes& out, uint32_t id, double value)
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     Bytes bytes;
-    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(bits >> shift));
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<uint8_t>(bits >> shift));
     PutElement(out, id, bytes);
 }
 
@@ -187,8 +191,7 @@ MatroskaWriter::MatroskaWriter(EssenceWriter& target, const std::vector<Matroska
 
 void MatroskaWriter::BeginBlock(size_t track, uint64_t frame, uint64_t size, bool key)
 {
-    const int64_t time =
-        static_cast<int64_t>(frame * frameNanoseconds / kTimestampNanoseconds);
+    const int64_t time = static_cast<int64_t>(frame * frameNanoseconds / kTimestampNanoseconds);
     Bytes header;
     if (clusterTime < 0 || time - clusterTime > kClusterSpan) {
         clusterTime = time;
@@ -211,7 +214,8 @@ void MatroskaWriter::EndBlock()
 {
     static const uint8_t kZeros[4096] = {};
     for (uint64_t count = target.Count(); count < blockEnd; count = target.Count()) {
-        target.Write(kZeros, static_cast<size_t>(std::min<uint64_t>(blockEnd - count, sizeof kZeros)));
+        target.Write(kZeros,
+                     static_cast<size_t>(std::min<uint64_t>(blockEnd - count, sizeof kZeros)));
     }
 }
 

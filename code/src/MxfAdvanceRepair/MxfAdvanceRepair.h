@@ -70,10 +70,10 @@ public:
 
     // Has the encoder wrap the inputs (the framed essence; or the video
     // unless the result is sound alone, then one per audio track), fed
-    // through pipes at their data files' paths, into `outputPath`: 0 when it ended by itself with exit
-    // status 0 and every input was read whole, -1 when it cannot be used, -2
-    // when it could not be stopped, -3 when it or an input failed, -4 when
-    // it was killed because it neither took input nor grew its result.
+    // through pipes at their data files' paths, into `outputPath`: 0 when it ended by itself with
+    // exit status 0 and every input was read whole, -1 when it cannot be used, -2 when it could not
+    // be stopped, -3 when it or an input failed, -4 when it was killed because it neither took
+    // input nor grew its result.
     int32_t MergeAudioVideo(const std::vector<MergeInput>& inputs, const std::string& outputPath);
 
     // The encoder's arguments for a merge, without the program.
@@ -134,8 +134,7 @@ private:
     // The video and every sound track as one Matroska stream, a block for
     // each picture and each track's sound of every frame of the plan.
     void WriteFramedEssence(const std::vector<SoundTrack>& tracks,
-                            const std::vector<MatroskaTrack>& streams,
-                            EssenceWriter& target) const;
+                            const std::vector<MatroskaTrack>& streams, EssenceWriter& target) const;
     // The merge's one input of framed essence; nothing when the codec or a
     // sound format has no Matroska form, or the result is sound alone.
     std::optional<MergeInput> FramedInput(const std::string& pathStem,

@@ -101,7 +101,8 @@ std::optional<MergeInput> MxfAdvanceRepair::FramedInput(const std::string& pathS
     }
     // The rate given exactly: the stream's timestamps count tenths of a
     // millisecond, which the result's container does not take for a rate.
-    return MergeInput{{"-r", FrameRateText(frameRate), "-f", "matroska"}, pathStem + "_Video.dat",
+    return MergeInput{{"-r", FrameRateText(frameRate), "-f", "matroska"},
+                      pathStem + "_Video.dat",
                       [this, &tracks, streams](EssenceWriter& target) {
                           WriteFramedEssence(tracks, streams, target);
                       },
@@ -123,8 +124,8 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
         // The picture's first bytes tell whether it is a key frame; they go
         // to the encoder from here, the rest straight from the file.
         const EssenceSample picture = HeldPart(videoSamples[plan.frames[f].picture], fileSize);
-        const size_t got = static_cast<size_t>(
-            reader.ReadAt(picture.offset, head.data(), std::min<uint64_t>(picture.size, head.size())));
+        const size_t got = static_cast<size_t>(reader.ReadAt(
+            picture.offset, head.data(), std::min<uint64_t>(picture.size, head.size())));
         const bool header = f == 0 && prependStreamHeader;
         stream.BeginBlock(0, f, (header ? sampleStreamHeader.size() : 0) + picture.size,
                           parser.IsKeyFrame(head.data(), got));

@@ -25,8 +25,9 @@ uint64_t TrackSound::Size(const EssenceSample* entry) const
     if (entry == nullptr) return silence;
     const uint64_t size = HeldPart(*entry, fileSize).size;
     if (!track.aes3) return size;
-    const uint64_t samples =
-        size < kAes3HeaderSize ? 0 : (size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
+    const uint64_t samples = size < kAes3HeaderSize
+                                 ? 0
+                                 : (size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
     return samples * track.stream.SampleFrameBytes();
 }
 
