@@ -59,7 +59,7 @@ encoder: the host's standard error inherited @@ code/src/platform/PosixChildProc
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
-MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/codecs/MpegVideoParser.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10*
+MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/codecs/MpegVideoParser.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_unit_tests @@ EssenceParser.*
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
 advance repair: output equal to an input not refused @@ code/src/VideoRepairManager/AdvanceRepair.cpp @@ if (SamePath(target, input)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*

@@ -53,6 +53,10 @@ TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
                   c.startsWithHeader);
         EXPECT_EQ(CodecOfFrame(c.frame.data(), c.frame.size()), c.codecOfFrame);
     }
+    // A picture start of coding type 0 in a frame (damaged stuffing) is broken.
+    Bytes frame = Join({kMpegIPicture, {0, 0, 1, 0x00, 0x00, 0x07}, kMpegBPicture});
+    EXPECT_EQ(FindEssenceParser("mpeg2video").BreakFalseStarts(frame.data(), frame.size()), 1u);
+    EXPECT_EQ(frame, Join({kMpegIPicture, {0, 0, 0, 0x00, 0x00, 0x07}, kMpegBPicture}));
 }
 
 // From the exact rate of the 1000/1001 family, rounded up to the microsecond.
