@@ -64,7 +64,8 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
     for (const std::string& card : {xdcam, p2}) {
         const std::string name = std::filesystem::path(card).filename().string();
         EXPECT_EQ(RunShell(Quote(host) + " card " + Quote(card) + " " + Quote(out + "/" + name) +
-                           " --report " + Quote(out + "/" + name + ".json")),
+                           " --report " + Quote(out + "/" + name + ".json") +
+                           (card == p2 ? " --copy-healthy" : "")),
                   0);
     }
     // An output, log or work folder under the card is refused before anything is made.
@@ -90,7 +91,10 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
                                      out + "/xdcam.json");
     EXPECT_GE(std::atoi(found.c_str()), 40);
     EXPECT_EQ(Probe(out + "/xdcam/Clip/C0003.MXF").videoFrames, std::atoi(found.c_str()));
-    EXPECT_FALSE(Exists(out + "/xdcam/Clip/C0001.MXF"));  // healthy clips only listed
+    // Healthy clips are listed, or copied unchanged with --copy-healthy.
+    EXPECT_FALSE(Exists(out + "/xdcam/Clip/C0001.MXF"));
+    EXPECT_EQ(ReadBytes(out + "/p2/Contents/audio/0001AB00.MXF"),
+              ReadBytes(audio + "0001AB00.MXF"));
 
     // The scan tells where the header was lost, finds no damage in a healthy
     // clip, and writes nothing.
