@@ -53,6 +53,16 @@ void EssenceWriter::Write(const void* data, size_t size)
     }
 }
 
+void EssenceWriter::WriteZeros(uint64_t count)
+{
+    while (count > 0) {
+        const size_t part = static_cast<size_t>(std::min<uint64_t>(count, kBlock));
+        std::memset(Room(part), 0, part);
+        Advance(part);
+        count -= part;
+    }
+}
+
 uint8_t* EssenceWriter::Room(size_t size)
 {
     if (used + size > block.size()) Flush();

@@ -41,6 +41,7 @@ public:
                   std::atomic<uint64_t>& written);
 
     void Write(const void* data, size_t size);
+    void WriteZeros(uint64_t count);
     // Room for `size` bytes (at most kBlock) at the block's end, to be filled
     // and then counted in with Advance.
     uint8_t* Room(size_t size);

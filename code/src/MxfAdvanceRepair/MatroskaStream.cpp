@@ -30,21 +30,23 @@ constexpr uint64_t kUnknownSize = 0x00FFFFFFFFFFFFFFull;
 
 using Bytes = std::vector<uint8_t>;
 
+// The last `count` bytes of `value`, most significant first.
+void PutBigEndian(Bytes& out, uint64_t value, int count)
+{
+    for (int shift = 8 * (count - 1); shift >= 0; shift -= 8) {
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
 void PutId(Bytes& out, uint32_t id)
 {
-    for (int shift = id > 0xFFFFFF ? 24
-                     : id > 0xFFFF ? 16
-                     : id > 0xFF   ? 8
-                                   : 0;
-         shift >= 0; shift -= 8) {
-        out.push_back(static_cast<uint8_t>(id >> shift));
-    }
+    PutBigEndian(out, id, id > 0xFFFFFF ? 4 : id > 0xFFFF ? 3 : id > 0xFF ? 2 : 1);
 }
 
 void PutSize(Bytes& out, uint64_t size)
 {
     out.push_back(0x01);
-    for (int shift = 48; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(size >> shift));
+    PutBigEndian(out, size, 7);
 }
 
 void PutElement(Bytes& out, uint32_t id, const Bytes& value)
@@ -54,14 +56,13 @@ void PutElement(Bytes& out, uint32_t id, const Bytes& value)
     out.insert(out.end(), value.begin(), value.end());
 }
 
+// In as few bytes as hold it, at least one.
 void PutUnsigned(Bytes& out, uint32_t id, uint64_t value)
 {
+    int count = 1;
+    while (count < 8 && (value >> (8 * count)) != 0) ++count;
     Bytes bytes;
-    for (int shift = 56; shift >= 0; shift -= 8) {
-        if (!bytes.empty() || (value >> shift) != 0 || shift == 0) {
-            bytes.push_back(static_cast<uint8_t>(value >> shift));
-        }
-    }
+    PutBigEndian(bytes, value, count);
     PutElement(out, id, bytes);
 }
 
@@ -75,8 +76,7 @@ void PutFloat(Bytes& out, uint32_t id, double value)
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     Bytes bytes;
-    for (int shift = 56; shift >= 0; shift -= 8)
-        bytes.push_back(static_cast<uint8_t>(bits >> shift));
+    PutBigEndian(bytes, bits, 8);
     PutElement(out, id, bytes);
 }
 
@@ -212,11 +212,7 @@ void MatroskaWriter::BeginBlock(size_t track, uint64_t frame, uint64_t size, boo
 
 void MatroskaWriter::EndBlock()
 {
-    static const uint8_t kZeros[4096] = {};
-    for (uint64_t count = target.Count(); count < blockEnd; count = target.Count()) {
-        target.Write(kZeros,
-                     static_cast<size_t>(std::min<uint64_t>(blockEnd - count, sizeof kZeros)));
-    }
+    if (target.Count() < blockEnd) target.WriteZeros(blockEnd - target.Count());
 }
 
 }  // namespace vexmend

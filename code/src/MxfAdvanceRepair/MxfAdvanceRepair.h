@@ -70,9 +70,10 @@ public:
 
     // Has the encoder wrap the inputs (the framed essence; or the video
     // unless the result is sound alone, then one per audio track), fed
-    // through pipes at their data files' paths, into `outputPath`: 0 when it ended by itself with
-    // exit status 0 and every input was read whole, -1 when it cannot be used, -2 when it could not
-    // be stopped, -3 when it or an input failed, -4 when it was killed because it neither took
+    // through pipes at their data files' paths, into `outputPath`: 0 when
+    // it ended by itself with exit status 0 and every input was read whole,
+    // -1 when it cannot be used, -2 when it could not be stopped, -3 when it
+    // or an input failed, -4 when it was killed because it neither took
     // input nor grew its result.
     int32_t MergeAudioVideo(const std::vector<MergeInput>& inputs, const std::string& outputPath);
 

@@ -34,10 +34,7 @@ uint64_t TrackSound::Size(const EssenceSample* entry) const
 void TrackSound::Write(const EssenceSample* entry, EssenceReader& reader, EssenceWriter& target)
 {
     if (entry == nullptr) {
-        value.assign(std::min<uint64_t>(silence, EssenceWriter::kBlock), 0);
-        for (uint64_t left = silence; left > 0; left -= std::min<uint64_t>(left, value.size())) {
-            target.Write(value.data(), static_cast<size_t>(std::min<uint64_t>(left, value.size())));
-        }
+        target.WriteZeros(silence);
         return;
     }
     silence = Size(entry);
