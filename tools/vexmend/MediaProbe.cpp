@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
+#include "MxfAdvanceRepair/SampleReport.h"
 #include "platform/ChildProcess.h"
 
 namespace {
@@ -18,18 +18,7 @@ double Seconds(const std::string& clock)
     return hours * 3600.0 + minutes * 60.0 + seconds;
 }
 
-int Channels(const std::string& layout)
-{
-    static const std::pair<const char*, int> kLayouts[] = {
-        {"mono", 1}, {"stereo", 2}, {"2.1", 3}, {"quad", 4}, {"4.0", 4},
-        {"5.0", 5},  {"5.1", 6},    {"6.1", 7}, {"7.1", 8},  {"octagonal", 8}};
-    for (const auto& [name, count] : kLayouts) {
-        if (layout.rfind(name, 0) == 0) return count;
-    }
-    return std::atoi(layout.c_str());  // "8 channels"
-}
-
-// The comma-separated fields after "Audio: " or "Video: ", without the
+// The comma-separated fields after "Audio: ", without the
 // parenthesised parts' commas splitting them.
 std::vector<std::string> Fields(const std::string& text)
 {
@@ -47,25 +36,14 @@ std::vector<std::string> Fields(const std::string& text)
     return fields;
 }
 
-void ReadStreamLine(const std::string& line, MediaInfo& info)
+// The codec and sample format texts of an audio stream line; its rate and
+// channels come from the library's reading of the same line.
+void ReadAudioLine(const std::string& line, MediaInfo& info)
 {
-    static const std::regex size(R"((\d{2,5})x(\d{2,5}))"), rate(R"(([\d.]+) (fps|tbr))"),
-        hertz(R"((\d+) Hz)");
-    std::smatch match;
-    if (size_t at = line.find("Video: "); at != std::string::npos && info.videoCodec.empty()) {
-        std::vector<std::string> fields = Fields(line.substr(at + 7));
-        info.videoCodec = fields[0].substr(0, fields[0].find(' '));
-        if (std::regex_search(line, match, size)) {
-            info.width = std::stoi(match[1]);
-            info.height = std::stoi(match[2]);
-        }
-        if (std::regex_search(line, match, rate)) info.frameRate = std::stod(match[1]);
-    } else if (size_t at = line.find("Audio: "); at != std::string::npos) {
+    if (size_t at = line.find("Audio: "); at != std::string::npos) {
         std::vector<std::string> fields = Fields(line.substr(at + 7));
         AudioTrackInfo track;
         track.codec = fields[0].substr(0, fields[0].find(' '));
-        if (std::regex_search(line, match, hertz)) track.sampleRate = std::stoi(match[1]);
-        if (fields.size() > 2) track.channels = Channels(fields[2]);
         if (fields.size() > 3) track.sampleFormat = fields[3];
         info.audio.push_back(track);
     }
@@ -83,6 +61,7 @@ bool MediaInfo::Healthy() const
 MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
 {
     MediaInfo info;
+    vexmend::SampleReportParser streams;
     bool input = true;  // the input's description comes before "Output #0"
     std::istringstream lines(report);
     std::string line;
@@ -100,7 +79,8 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
             if (size_t at = part.find("Duration: "); input && at != std::string::npos) {
                 info.duration = Seconds(part.substr(at + 10));
             } else if (input && part.find("Stream #") != std::string::npos) {
-                ReadStreamLine(part, info);
+                streams.Feed(part);
+                ReadAudioLine(part, info);
             } else if (size_t at = part.find("timecode");
                        input && at != std::string::npos && info.timecode.empty()) {
                 if (size_t colon = part.find(": ", at); colon != std::string::npos) {
@@ -118,6 +98,14 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
                 info.readSeconds = Seconds(part.substr(at + 5));
             }
         }
+    }
+    info.videoCodec = streams.VideoCodec();
+    info.width = streams.Width();
+    info.height = streams.Height();
+    info.frameRate = info.HasVideo() ? streams.FrameRate() : 0;
+    for (size_t t = 0; t < info.audio.size() && t < streams.AudioStreams().size(); ++t) {
+        info.audio[t].sampleRate = streams.AudioStreams()[t].sampleRate;
+        info.audio[t].channels = streams.AudioStreams()[t].channels;
     }
     return info;
 }
