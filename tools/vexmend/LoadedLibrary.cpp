@@ -11,6 +11,8 @@
 #include <climits>
 #endif
 
+#include "TextConvert.h"
+
 namespace {
 
 #if defined(_WIN32)
@@ -33,13 +35,7 @@ std::string LibraryPath() { return ProgramFolder() + "libvexmend.so"; }
 std::string ProgramFolder()
 {
 #if defined(_WIN32)
-    const std::wstring wide = WideProgramFolder();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string folder(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), folder.data(),
-                        size, nullptr, nullptr);
-    return folder;
+    return vexmend::WideToUtf8(WideProgramFolder());
 #else
     char path[PATH_MAX] = {};
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

@@ -20,6 +20,7 @@
 #include "CardRepair.h"
 #include "ClipScan.h"
 #include "LoadedLibrary.h"
+#include "TextConvert.h"
 #include "vexmend.h"
 
 #if defined(_WIN32)
@@ -89,11 +90,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 0; wide != nullptr && i < count; ++i) {
-        int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string text(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
-        text.resize(text.size() - 1);
-        arguments.push_back(text);
+        arguments.push_back(vexmend::WideToUtf8(wide[i]));
     }
     LocalFree(wide);
     return arguments;
