@@ -4,7 +4,6 @@
 // nor grows its result.
 #include <Poco/File.h>
 #include <Poco/Stopwatch.h>
-#include <Poco/Thread.h>
 
 #include <optional>
 
@@ -111,7 +110,7 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
     Poco::Stopwatch sinceGrowth;
     sinceGrowth.start();
     uint64_t progress = 0;
-    while (!child.TryWait()) {
+    while (!child.TryWait(kPollMilliseconds)) {
         if (uint64_t now = feeds->Written() + FileSize(outputPath); now != progress) {
             progress = now;
             sinceGrowth.restart();
@@ -127,7 +126,6 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
                 static_cast<uint64_t>(mergeTimeLimitSeconds));
             return -4;
         }
-        Poco::Thread::sleep(kPollMilliseconds);
     }
     int32_t status = *child.TryWait();
     if (status != 0) {

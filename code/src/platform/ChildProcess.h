@@ -30,8 +30,9 @@ public:
     uint32_t Id() const { return id; }
 
     // The exit status once the child has ended (negative when it was ended by
-    // a signal or crashed), nothing while it runs.
-    std::optional<int32_t> TryWait();
+    // a signal or crashed), nothing while it still runs after waiting up to
+    // `timeoutMilliseconds` for its end.
+    std::optional<int32_t> TryWait(int timeoutMilliseconds = 0);
     int32_t Wait();
 
     // Stops the child and every process it started, and waits for it.

@@ -116,12 +116,22 @@ ChildProcess::~ChildProcess()
     if (errorPipe >= 0) close(static_cast<int>(errorPipe));
 }
 
-std::optional<int32_t> ChildProcess::TryWait()
+std::optional<int32_t> ChildProcess::TryWait(int timeoutMilliseconds)
 {
-    if (exitStatus) return exitStatus;
-    int status = 0;
-    pid_t done = waitpid(static_cast<pid_t>(id), &status, WNOHANG);
-    if (done == static_cast<pid_t>(id)) exitStatus = StatusOf(status);
+    // There is no waitpid with a time limit: look in short steps, so that
+    // the caller learns of the end soon after it came.
+    constexpr int kStepMilliseconds = 5;
+    for (int waited = 0; !exitStatus; waited += kStepMilliseconds) {
+        int status = 0;
+        pid_t done = waitpid(static_cast<pid_t>(id), &status, WNOHANG);
+        if (done == static_cast<pid_t>(id)) {
+            exitStatus = StatusOf(status);
+        } else if (waited < timeoutMilliseconds) {
+            usleep(kStepMilliseconds * 1000);
+        } else {
+            break;
+        }
+    }
     return exitStatus;
 }
 

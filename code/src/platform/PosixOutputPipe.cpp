@@ -19,6 +19,9 @@ namespace {
 
 // How often a waiting writer looks at its stop flag.
 constexpr int kWaitMilliseconds = 50;
+// How often a writer tries to open its pipe until the reader has: the
+// encoder opens its input soon after it starts, and waits for data.
+constexpr int kOpenMilliseconds = 2;
 // A larger pipe buffer means fewer switches between writer and reader.
 constexpr int kPipeBuffer = 1 << 20;
 
@@ -54,7 +57,7 @@ bool OutputPipe::Connect(const std::atomic<bool>& stop)
             return true;
         }
         if (errno != ENXIO && errno != EINTR) return false;
-        usleep(kWaitMilliseconds * 1000);
+        usleep(kOpenMilliseconds * 1000);
     }
     return false;
 }
