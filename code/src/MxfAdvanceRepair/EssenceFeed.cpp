@@ -15,6 +15,9 @@ namespace {
 
 // Bytes written into a pipe at a time.
 constexpr size_t kPart = 1 << 16;
+// Blocks of a feed whose blocks are lent: enough that a block has long been
+// read when its turn comes again.
+constexpr size_t kLentBlocks = 4;
 
 }  // namespace
 
@@ -36,8 +39,12 @@ uint64_t EssenceReader::ReadAt(uint64_t offset, uint8_t* destination, uint64_t c
 }
 
 EssenceWriter::EssenceWriter(platform::OutputPipe& pipe, const std::atomic<bool>& stop,
-                             std::atomic<uint64_t>& written)
-    : pipe(pipe), stop(stop), written(written), block(kBlock)
+                             std::atomic<uint64_t>& written, size_t blocks)
+    : pipe(pipe),
+      stop(stop),
+      written(written),
+      memory(platform::AllocateZeroedBlock(kBlock * std::max<size_t>(blocks, 1))),
+      ends(std::max<size_t>(blocks, 1))
 {
 }
 
@@ -65,21 +72,31 @@ void EssenceWriter::WriteZeros(uint64_t count)
 
 uint8_t* EssenceWriter::Room(size_t size)
 {
-    if (used + size > block.size()) Flush();
-    return block.data() + used;
+    if (used + size > kBlock) Flush();
+    return Block() + used;
 }
 
 void EssenceWriter::Flush()
 {
+    if (used == 0) return;
+    const bool lend = ends.size() > 1;
     // In parts, so that the count shows an encoder that reads slowly
     // reading.
     for (size_t done = 0; done < used; done += kPart) {
         const size_t part = std::min(kPart, used - done);
-        if (!pipe.Write(block.data() + done, part, stop)) throw FeedStopped();
+        const uint8_t* bytes = Block() + done;
+        if (!(lend ? pipe.Lend(bytes, part, stop) : pipe.Write(bytes, part, stop))) {
+            throw FeedStopped();
+        }
         written += part;
     }
     flushed += used;
     used = 0;
+    if (!lend) return;
+    // The next block is filled again only once its bytes have been read.
+    ends[current] = flushed;
+    current = (current + 1) % ends.size();
+    if (!pipe.WaitUnread(flushed - ends[current], stop)) throw FeedStopped();
 }
 
 void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
@@ -118,7 +135,10 @@ void EssenceFeeds::Feed(size_t input)
     platform::OutputPipe& pipe = *pipes[input];
     if (!pipe.Connect(stop)) return;
     try {
-        EssenceWriter writer(pipe, stop, written);
+        // The framed input carries every byte of the result: its blocks are
+        // lent to the pipe. Raw inputs, up to one a sound track, keep one
+        // block each, so that many tracks take little memory.
+        EssenceWriter writer(pipe, stop, written, named[input].framed ? kLentBlocks : 1);
         if (named[input].write) named[input].write(writer);
         writer.Flush();
     } catch (const EssenceWriter::FeedStopped&) {

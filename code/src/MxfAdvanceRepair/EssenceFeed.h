@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/OutputPipe.h"
+#include "platform/Platform.h"
 
 namespace vexmend {
 
@@ -31,6 +32,8 @@ private:
 };
 
 // Collects one input's bytes into large blocks and writes them to its pipe.
+// With more than one block the blocks are lent to the pipe rather than
+// copied into it, each filled again once the reader has read it.
 // Throws FeedStopped when the reader closed its end or the feed was stopped.
 class EssenceWriter {
 public:
@@ -38,7 +41,7 @@ public:
     static constexpr size_t kBlock = 1 << 20;
 
     EssenceWriter(platform::OutputPipe& pipe, const std::atomic<bool>& stop,
-                  std::atomic<uint64_t>& written);
+                  std::atomic<uint64_t>& written, size_t blocks = 1);
 
     void Write(const void* data, size_t size);
     void WriteZeros(uint64_t count);
@@ -51,10 +54,15 @@ public:
     uint64_t Count() const { return flushed + used; }
 
 private:
+    uint8_t* Block() const { return memory.get() + current * kBlock; }
+
     platform::OutputPipe& pipe;
     const std::atomic<bool>& stop;
     std::atomic<uint64_t>& written;
-    std::vector<uint8_t> block;
+    platform::ZeroedBlock memory;
+    // For each block, the count of bytes flushed up to its last bytes.
+    std::vector<uint64_t> ends;
+    size_t current = 0;
     size_t used = 0;
     uint64_t flushed = 0;
 };

@@ -39,6 +39,14 @@ public:
     // Writes all `size` bytes: false when the reader closed its end, the
     // pipe failed or `stop` was set first.
     bool Write(const uint8_t* data, size_t size, const std::atomic<bool>& stop);
+    // As Write, but where the system can (Linux) without copying the bytes:
+    // the pipe then refers to the caller's memory, which must stay unchanged
+    // until WaitUnread shows them read.
+    bool Lend(const uint8_t* data, size_t size, const std::atomic<bool>& stop);
+    // Waits until at most `unread` of the bytes written or lent are still to
+    // be read: false when the reader closed its end, the pipe failed or
+    // `stop` was set first.
+    bool WaitUnread(uint64_t unread, const std::atomic<bool>& stop);
     // Closes the writing end, so that the reader finds the data's end.
     void Close();
 

@@ -46,6 +46,17 @@ bool OutputPipe::Write(const uint8_t* data, size_t size, const std::atomic<bool>
     return true;
 }
 
+// A data file holds what was written: nothing is lent, nothing waits.
+bool OutputPipe::Lend(const uint8_t* data, size_t size, const std::atomic<bool>& stop)
+{
+    return Write(data, size, stop);
+}
+
+bool OutputPipe::WaitUnread(uint64_t, const std::atomic<bool>& stop)
+{
+    return !stop && handle != -1;
+}
+
 void OutputPipe::Close()
 {
     if (handle != -1) CloseHandle(reinterpret_cast<HANDLE>(handle));
