@@ -85,6 +85,7 @@ clip wrapping: a long-GOP clip taken as one frame @@ code/src/MxfAdvanceRepair/S
 clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ (picture.offset + picture.size > fileSize ? 2 : 1) @@ 1 @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 merge: an encoder that only reads its pipes taken for stuck @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ feeds->Written() + FileSize(outputPath) @@ FileSize(outputPath) @@ vexmend_unit_tests @@ EncoderLimit.*
 merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
+merge: a lent block filled again before it was read @@ code/src/platform/PosixOutputPipe.cpp @@ if (static_cast<uint64_t>(pending) <= unread) return true; @@ return true; @@ vexmend_unit_tests @@ EncoderLimit.*
 start codes: one zero taken for the prefix @@ code/src/MxfAdvanceRepair/codecs/StartCodes.cpp @@ data[one - 1] == 0 && data[one - 2] == 0 @@ data[one - 1] == 0 @@ vexmend_unit_tests @@ EssenceParser*
 sample report: the picture size not read @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@             width = w;\n @@ \n @@ vexmend_unit_tests @@ SampleReport.*
 framed essence: the rate not given exactly @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ {"-r", FrameRateText(frameRate), "-f", "matroska"} @@ {"-f", "matroska"} @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*

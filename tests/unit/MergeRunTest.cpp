@@ -25,9 +25,11 @@ bool Running(const std::string& pid)
 // its start or its last line, each with what it started; a slow encoder that
 // keeps going runs to its end. The encoders read the null device and write
 // nothing to the host's standard error. In the stand-ins, $last is the
-// merge's result, $in its input (a pipe fed 4 MiB) and child.pid names a
-// process that the encoder started; an encoder that reads its input slowly
-// is not stuck.
+// merge's result, $in its input (a pipe fed 8 MiB of counted words, lent
+// to it in blocks of 4 KiB, far fewer than the pipe holds, so that a block
+// is due again while still unread) and child.pid names a process that the encoder
+// started; an encoder that reads its input slowly is not stuck, and reads
+// every word as it was written.
 TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 {
     const struct {
@@ -42,8 +44,8 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
          "for i in 1 2 3 4 5 6 7 8; do echo x >> \"$last\"; sleep 0.5; done",
          0, 4.0},
         {"merge, slow reader", false,
-         "exec 3<\"$in\"; for i in 1 2 3 4 5 6 7 8; do dd bs=64k count=1 <&3 2>/dev/null; "
-         "sleep 0.5; done",
+         "exec 3<\"$in\"; for i in 1 2 3 4 5 6 7 8; do "
+         "dd bs=1M count=1 iflag=fullblock <&3 >>read.dat 2>/dev/null; sleep 0.5; done",
          0, 4.0},
         {"merge stops writing", false,
          "sleep 30 & echo $! > child.pid; "
@@ -55,8 +57,14 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         {"probe, slow lines", true,
          "audio; for i in 1 2 3 4 5; do sleep 0.6; echo Video: >&2; done", 0, 2.9},
     };
-    auto fourMiB = [](EssenceWriter& input) {
-        input.Write(std::vector<char>(4 << 20).data(), 4 << 20);
+    constexpr uint32_t kWords = 2 << 20;
+    auto counted = [](EssenceWriter& input) {
+        for (uint32_t word = 0; word < kWords; word += 1024) {
+            uint32_t* room = reinterpret_cast<uint32_t*>(input.Room(4096));
+            for (uint32_t i = 0; i < 1024; ++i) room[i] = word + i;
+            input.Advance(4096);
+            input.Flush();
+        }
     };
     for (const auto& standIn : standIns) {
         SCOPED_TRACE(standIn.name);
@@ -78,7 +86,7 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         const auto start = std::chrono::steady_clock::now();
         testing::internal::CaptureStderr();
         EXPECT_EQ(standIn.probe ? engine.AnalyzeAudioCodecInfo()
-                                : engine.MergeAudioVideo({{{}, folder / "v.dat", fourMiB}},
+                                : engine.MergeAudioVideo({{{}, folder / "v.dat", counted, true}},
                                                          folder / "out.mxf"),
                   standIn.result);
         const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
@@ -86,6 +94,13 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         EXPECT_GE(seconds.count(), standIn.minSeconds);
         EXPECT_LT(seconds.count(), 15);
         EXPECT_EQ(engine.AudioStreamCount(), standIn.probe && standIn.result == 0 ? 1u : 0u);
+        if (test::Exists(folder / "read.dat")) {
+            const std::vector<uint8_t> read = test::ReadBytes(folder / "read.dat");
+            ASSERT_EQ(read.size(), kWords * 4);
+            for (uint32_t word = 0; word < kWords; ++word) {
+                ASSERT_EQ(reinterpret_cast<const uint32_t*>(read.data())[word], word);
+            }
+        }
         const std::string child = test::Exists(pidFile) ? test::Lines(test::ReadText(pidFile))[0]
                                                         : "";
         for (int i = 0; i < 50 && standIn.result < 0 && Running(child); ++i) usleep(20000);

@@ -118,8 +118,8 @@ ChildProcess::~ChildProcess()
 
 std::optional<int32_t> ChildProcess::TryWait(int timeoutMilliseconds)
 {
-    if (!exitStatus && WaitForSingleObject(process, static_cast<DWORD>(timeoutMilliseconds)) ==
-                           WAIT_OBJECT_0) {
+    if (!exitStatus &&
+        WaitForSingleObject(process, static_cast<DWORD>(timeoutMilliseconds)) == WAIT_OBJECT_0) {
         DWORD code = 0;
         GetExitCodeProcess(process, &code);
         exitStatus = static_cast<int32_t>(code);
