@@ -71,7 +71,7 @@ int main(int argc, char** argv)
 
     // Every picture read as the feed reads it, then its false starts broken.
     Timer timer;
-    vexmend::EssenceReader reader(argv[1]);
+    vexmend::FileReader reader(argv[1]);
     std::vector<uint8_t> frame;
     double breaking = 0;
     const vexmend::EssenceParser& parser = vexmend::FindEssenceParser(engine.VideoCodec());

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -11,6 +9,7 @@
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "MxfAdvanceRepair/SystemItem.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "FileReader.h"
 #include "StreamBuffer.h"
 
 namespace {
@@ -23,37 +22,15 @@ constexpr uint64_t kLargestClassifiedRun = 64ull << 20;
 // bytes of the first picture searched for the codec's own.
 constexpr uint64_t kTimecodeSearch = 1 << 20;
 
-class FileReader {
-public:
-    explicit FileReader(const std::string& path)
-        : stream(std::filesystem::u8path(path), std::ios::binary)
-    {
-        if (!stream) throw std::runtime_error("cannot open " + path);
-        size = std::filesystem::file_size(std::filesystem::u8path(path));
-    }
+using vexmend::FileReader;
 
-    std::vector<uint8_t> Read(uint64_t offset, uint64_t count)
-    {
-        std::vector<uint8_t> bytes(static_cast<size_t>(std::min(count, Clamp(offset))));
-        ReadInto(offset, bytes.data(), bytes.size());
-        return bytes;
-    }
-
-    int32_t ReadInto(uint64_t offset, uint8_t* destination, uint64_t count)
-    {
-        stream.clear();
-        stream.seekg(static_cast<std::streamoff>(offset));
-        stream.read(reinterpret_cast<char*>(destination),
-                    static_cast<std::streamsize>(std::min(count, Clamp(offset))));
-        return static_cast<int32_t>(stream.gcount());
-    }
-
-    uint64_t size = 0;
-
-private:
-    uint64_t Clamp(uint64_t offset) const { return offset < size ? size - offset : 0; }
-    std::ifstream stream;
-};
+// Up to `count` bytes at `offset`.
+std::vector<uint8_t> Read(FileReader& file, uint64_t offset, uint64_t count)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(count, file.Size())));
+    bytes.resize(static_cast<size_t>(file.ReadAt(offset, bytes.data(), bytes.size())));
+    return bytes;
+}
 
 void AddDamaged(std::vector<ByteRun>& damaged, uint64_t offset, uint64_t length)
 {
@@ -69,7 +46,7 @@ void AddDamaged(std::vector<ByteRun>& damaged, uint64_t offset, uint64_t length)
 void AddDamagedBytes(FileReader& file, const ByteRun& run, std::vector<ByteRun>& damaged)
 {
     if (run.length > kLargestClassifiedRun) return AddDamaged(damaged, run.offset, run.length);
-    const std::vector<uint8_t> bytes = file.Read(run.offset, run.length);
+    const std::vector<uint8_t> bytes = Read(file, run.offset, run.length);
     const uint64_t n = bytes.size();
     uint64_t i = 0;
     while (i < n) {
@@ -94,11 +71,12 @@ std::string FindTimecode(FileReader& file, const vexmend::EssenceSample& picture
                          const vexmend::EssenceParser& parser)
 {
     const uint64_t before = std::min(picture.offset, kTimecodeSearch);
-    std::vector<uint8_t> head = file.Read(picture.offset - before, before);
+    std::vector<uint8_t> head = Read(file, picture.offset - before, before);
     if (auto timecode = vexmend::FindSystemItemTimecode(head.data(), head.size())) {
         return timecode->Text();
     }
-    std::vector<uint8_t> frame = file.Read(picture.offset, std::min(picture.size, kTimecodeSearch));
+    std::vector<uint8_t> frame = Read(file, picture.offset,
+                                      std::min(picture.size, kTimecodeSearch));
     if (auto timecode = parser.FrameTimecode(frame.data(), frame.size())) return timecode->Text();
     return std::string();
 }
@@ -118,24 +96,29 @@ ClipScan ScanClip(const std::string& path)
     vexmend::StreamBuffer reader(
         0x2000000, 0,
         [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
-            return file.ReadInto(offset, destination, count);
+            // A read error ends the walk there, as the file's end would.
+            try {
+                return static_cast<int32_t>(file.ReadAt(offset, destination, count));
+            } catch (const std::exception&) {
+                return int32_t{-1};
+            }
         },
-        file.size);
+        file.Size());
     std::vector<vexmend::EssenceSample> video, audio;
     vexmend::ScanWalkSettings settings;
     settings.listRuns = true;
-    vexmend::ScanWalkResult walk = vexmend::WalkEssenceElements(reader, file.size, video, audio,
+    vexmend::ScanWalkResult walk = vexmend::WalkEssenceElements(reader, file.Size(), video, audio,
                                                                 settings);
 
     ClipScan scan;
-    scan.fileSize = file.size;
+    scan.fileSize = file.Size();
     scan.pictures = video.size();
     scan.unrecognised = walk.unrecognised;
     for (const vexmend::EssenceSample& sound : audio) ++scan.soundTracks[sound.trackNumber];
     for (const ByteRun& run : walk.runs) AddDamagedBytes(file, run, scan.damaged);
     if (!video.empty()) {
-        std::vector<uint8_t> head = file.Read(video[0].offset,
-                                              std::min<uint64_t>(video[0].size, 64));
+        std::vector<uint8_t> head = Read(file, video[0].offset,
+                                         std::min<uint64_t>(video[0].size, 64));
         scan.codec = vexmend::CodecOfFrame(head.data(), head.size());
         scan.timecode = FindTimecode(file, video[0], vexmend::FindEssenceParser(scan.codec));
     }

@@ -108,7 +108,7 @@ std::vector<MergeInput> MxfAdvanceRepair::AudioInputs(const std::string& pathSte
 void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track,
                                        EssenceWriter& target) const
 {
-    EssenceReader reader(WideToUtf8(videoPath));
+    FileReader reader(WideToUtf8(videoPath));
     if (SoundOnly()) {
         for (const EssenceSample* entry : track.elements) CopyValue(*entry, reader, target);
         return;

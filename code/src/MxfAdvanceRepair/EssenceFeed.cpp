@@ -21,23 +21,6 @@ constexpr size_t kLentBlocks = 4;
 
 }  // namespace
 
-EssenceReader::EssenceReader(const std::string& path)
-    : stream(std::filesystem::u8path(path), std::ios::in | std::ios::binary)
-{
-    if (!stream) throw std::runtime_error("cannot open " + path);
-}
-
-uint64_t EssenceReader::ReadAt(uint64_t offset, uint8_t* destination, uint64_t count)
-{
-    stream.clear();
-    stream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-    stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
-    if (stream.bad()) {
-        throw std::runtime_error("read failed at offset " + std::to_string(offset));
-    }
-    return static_cast<uint64_t>(stream.gcount());
-}
-
 EssenceWriter::EssenceWriter(platform::OutputPipe& pipe, const std::atomic<bool>& stop,
                              std::atomic<uint64_t>& written, size_t blocks)
     : pipe(pipe),
@@ -99,7 +82,7 @@ void EssenceWriter::Flush()
     if (!pipe.WaitUnread(flushed - ends[current], stop)) throw FeedStopped();
 }
 
-void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
+void CopyValue(const EssenceSample& entry, FileReader& reader, EssenceWriter& target,
                const EssenceParser* parser)
 {
     for (uint64_t done = 0; done < entry.size;) {

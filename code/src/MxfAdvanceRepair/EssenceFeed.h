@@ -6,30 +6,17 @@
 
 #include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FileReader.h"
 #include "platform/OutputPipe.h"
 #include "platform/Platform.h"
 
 namespace vexmend {
-
-// Reads the damaged file at absolute positions; each feed has its own.
-class EssenceReader {
-public:
-    // Throws std::runtime_error when `path` (UTF-8) cannot be opened.
-    explicit EssenceReader(const std::string& path);
-    // Reads up to `count` bytes at `offset`: fewer only at the file's end.
-    // Throws std::runtime_error when the file cannot be read.
-    uint64_t ReadAt(uint64_t offset, uint8_t* destination, uint64_t count);
-
-private:
-    std::ifstream stream;
-};
 
 // Collects one input's bytes into large blocks and writes them to its pipe.
 // With more than one block the blocks are lent to the pipe rather than
@@ -73,7 +60,7 @@ struct EssenceSample;
 // Copies an element's value in blocks, each read straight into the block
 // that goes to the encoder; with a parser, false frame starts are broken on
 // the way. Ends early at the file's end.
-void CopyValue(const EssenceSample& entry, EssenceReader& reader, EssenceWriter& target,
+void CopyValue(const EssenceSample& entry, FileReader& reader, EssenceWriter& target,
                const EssenceParser* parser = nullptr);
 
 // One input of the merge: the encoder arguments that describe it, the path

@@ -80,7 +80,7 @@ void DeleteFileIfExists(const std::string& path)
 // when the plan asks for it.
 void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 {
-    EssenceReader reader(WideToUtf8(videoPath));
+    FileReader reader(WideToUtf8(videoPath));
     const EssenceParser& parser = FindEssenceParser(videoCodec);
     if (prependStreamHeader) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
     for (const OutputFrame& frame : plan.frames) {
@@ -113,7 +113,7 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
                                           const std::vector<MatroskaTrack>& streams,
                                           EssenceWriter& target) const
 {
-    EssenceReader reader(WideToUtf8(videoPath));
+    FileReader reader(WideToUtf8(videoPath));
     const EssenceParser& parser = FindEssenceParser(videoCodec);
     const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     MatroskaWriter stream(target, streams);

@@ -31,7 +31,7 @@ uint64_t TrackSound::Size(const EssenceSample* entry) const
     return samples * track.stream.SampleFrameBytes();
 }
 
-void TrackSound::Write(const EssenceSample* entry, EssenceReader& reader, EssenceWriter& target)
+void TrackSound::Write(const EssenceSample* entry, FileReader& reader, EssenceWriter& target)
 {
     if (entry == nullptr) {
         target.WriteZeros(silence);

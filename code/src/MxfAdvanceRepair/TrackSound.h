@@ -22,7 +22,7 @@ public:
     // Bytes of a frame's sound, `entry` being its element or null.
     uint64_t Size(const EssenceSample* entry) const;
     // Writes them: a plain element straight from the file in blocks.
-    void Write(const EssenceSample* entry, EssenceReader& reader, EssenceWriter& target);
+    void Write(const EssenceSample* entry, FileReader& reader, EssenceWriter& target);
 
 private:
     const SoundTrack& track;

@@ -1,0 +1,32 @@
+// Reads a file at absolute positions, as the repair's feeds and the host's
+// scan command read the damaged file: never past the size that the file had
+// when it was opened, and without a buffer of its own, so that a large read
+// goes straight into its destination.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+namespace vexmend {
+
+class FileReader {
+public:
+    // Throws std::runtime_error when `path` (UTF-8) cannot be opened.
+    explicit FileReader(const std::string& path);
+
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    uint64_t Size() const { return size; }
+
+    // Reads up to `count` bytes at `offset`: fewer only at the end of the
+    // size. Throws std::runtime_error when the file cannot be read.
+    uint64_t ReadAt(uint64_t offset, uint8_t* destination, uint64_t count);
+
+private:
+    std::ifstream stream;
+    uint64_t size = 0;
+};
+
+}  // namespace vexmend
