@@ -73,6 +73,10 @@ bool LiesIn(const std::string& path, const std::string& folder)
 
 std::string EncoderFileName(const std::string& path)
 {
+    // Two separators begin a network or device path (a Windows named pipe),
+    // which is absolute already and has no drive to take.
+    auto separator = [](char c) { return c == '/' || c == '\\'; };
+    if (path.size() > 2 && separator(path[0]) && separator(path[1])) return "file:" + path;
     std::error_code error;
     fs::path absolute = fs::absolute(fs::u8path(path), error);
     return "file:" + (error ? fs::u8path(path) : absolute).u8string();

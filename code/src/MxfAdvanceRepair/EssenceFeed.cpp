@@ -136,11 +136,6 @@ void EssenceFeeds::Feed(size_t input)
 std::string EssenceFeeds::Finish()
 {
     stop = true;
-    return Wait();
-}
-
-std::string EssenceFeeds::Wait()
-{
     for (std::thread& thread : threads) {
         if (thread.joinable()) thread.join();
     }

@@ -90,11 +90,10 @@ public:
     void Start();
     // Bytes written into all pipes so far.
     uint64_t Written() const { return written; }
-    // Waits for the feeds to end: the text of the first failure to read an
-    // input, else empty. A reader that closed its pipe early is no failure:
-    // the encoder stops reading at the result's duration.
-    std::string Wait();
-    // Stops the feeds that still run, then waits for them.
+    // Stops the feeds that still run and waits for them: the text of the
+    // first failure to read an input, else empty. A reader that closed its
+    // pipe early is no failure: the encoder stops reading at the result's
+    // duration.
     std::string Finish();
 
 private:

@@ -94,15 +94,9 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
         }
         return !failure.empty();
     };
-    // Where the encoder cannot read while the feeds write (data files), they
-    // are written whole first.
-    if (!platform::OutputPipe::kReadWhileWritten) {
-        feeds->Start();
-        if (inputFailed(feeds->Wait())) return -3;
-    }
     platform::ChildProcess child(encoderPath, args, false);
     encoderProcessId = child.Id();
-    if (platform::OutputPipe::kReadWhileWritten) feeds->Start();
+    feeds->Start();
 
     // A long recording on a slow disk may take its time; only an encoder
     // that neither takes input nor grows its result for the time limit is

@@ -1,7 +1,5 @@
 // A named pipe that the library writes and a child program reads as a file,
-// so that data reaches the child as it is made, without a copy on disk. On
-// Windows it is a data file at the path, written whole before the child
-// reads it (see kReadWhileWritten).
+// so that data reaches the child as it is made, without a copy on disk.
 #pragma once
 
 #include <atomic>
@@ -13,16 +11,9 @@ namespace vexmend::platform {
 
 class OutputPipe {
 public:
-    // True when the reader reads while the writer writes; else the data is
-    // written whole and closed before the reader starts.
-#if defined(_WIN32)
-    static constexpr bool kReadWhileWritten = false;
-#else
-    static constexpr bool kReadWhileWritten = true;
-#endif
-
-    // Makes a pipe (a FIFO, or on Windows a data file) at the file path
-    // `path` (UTF-8). Throws std::runtime_error when it cannot be made.
+    // Makes a pipe for the data file at `path` (UTF-8): a FIFO at the path,
+    // or on Windows a named pipe whose name ends with the file's name.
+    // Throws std::runtime_error when it cannot be made.
     explicit OutputPipe(const std::string& path);
     // Closes the pipe and removes its name.
     ~OutputPipe();
