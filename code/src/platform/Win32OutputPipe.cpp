@@ -101,12 +101,9 @@ bool OutputPipe::Connect(const std::atomic<bool>& stop)
     if (connect.Get() == nullptr) return false;
     if (ConnectNamedPipe(pipe, connect.Get())) return true;
     switch (GetLastError()) {
-    case ERROR_PIPE_CONNECTED:
-        return true;
-    case ERROR_IO_PENDING:
-        return connect.Finish(pipe, stop) >= 0;
-    default:
-        return false;
+    case ERROR_PIPE_CONNECTED: return true;
+    case ERROR_IO_PENDING: return connect.Finish(pipe, stop) >= 0;
+    default: return false;
     }
 }
 
