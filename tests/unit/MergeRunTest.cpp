@@ -26,10 +26,10 @@ bool Running(const std::string& pid)
 // keeps going runs to its end. The encoders read the null device and write
 // nothing to the host's standard error. In the stand-ins, $last is the
 // merge's result, $in its input (a pipe fed 8 MiB of counted words, lent
-// to it in blocks of 4 KiB, far fewer than the pipe holds, so that a block
-// is due again while still unread) and child.pid names a process that the encoder
-// started; an encoder that reads its input slowly is not stuck, and reads
-// every word as it was written.
+// to it in blocks of 4 KiB, far smaller than the pipe, so that a block is
+// due again while still unread) and child.pid names a process that the
+// encoder started; an encoder that reads its input slowly is not stuck, and
+// reads every word as it was written.
 TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 {
     const struct {
