@@ -36,7 +36,7 @@ std::string SoundElementMisfit(uint64_t size, const AudioStreamDescription& stre
 std::vector<uint8_t> UnpackAes3(const uint8_t* value, size_t size, int channels, int bytesPerSample)
 {
     const size_t sampleSize = kAes3SubframesPerSample * 4;
-    const size_t samples = size < kAes3HeaderSize ? 0 : (size - kAes3HeaderSize) / sampleSize;
+    const size_t samples = static_cast<size_t>(Aes3SampleCount(size));
     std::vector<uint8_t> pcm;
     pcm.reserve(samples * static_cast<size_t>(channels * bytesPerSample));
     for (size_t s = 0; s < samples; ++s) {

@@ -22,6 +22,12 @@ bool IsAes3Track(uint32_t trackNumber);
 constexpr size_t kAes3HeaderSize = 4;
 constexpr size_t kAes3SubframesPerSample = 8;
 
+// Whole samples in an AES3 element's value of `size` bytes.
+constexpr uint64_t Aes3SampleCount(uint64_t size)
+{
+    return size < kAes3HeaderSize ? 0 : (size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
+}
+
 // Why a sound element of `size` bytes does not fit `stream` at `frameRate`
 // (its value is not a whole number of the stream's sample frames, one video
 // frame long, or with `clip` any number of frames); empty when it fits.

@@ -25,10 +25,7 @@ uint64_t TrackSound::Size(const EssenceSample* entry) const
     if (entry == nullptr) return silence;
     const uint64_t size = HeldPart(*entry, fileSize).size;
     if (!track.aes3) return size;
-    const uint64_t samples = size < kAes3HeaderSize
-                                 ? 0
-                                 : (size - kAes3HeaderSize) / (4 * kAes3SubframesPerSample);
-    return samples * track.stream.SampleFrameBytes();
+    return Aes3SampleCount(size) * track.stream.SampleFrameBytes();
 }
 
 void TrackSound::Write(const EssenceSample* entry, FileReader& reader, EssenceWriter& target)
