@@ -1,6 +1,8 @@
 #include "FileIdentity.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #if defined(_WIN32)
 #include <cwctype>
 #endif
@@ -87,6 +89,15 @@ bool IsSpecialEntry(const std::string& path)
     std::error_code error;
     fs::file_status status = fs::status(fs::u8path(path), error);
     return fs::exists(status) && !fs::is_regular_file(status);
+}
+
+std::string UniqueName()
+{
+    std::random_device random;
+    char name[17];
+    std::snprintf(name, sizeof name, "%08x%08x", static_cast<unsigned>(random()),
+                  static_cast<unsigned>(random()));
+    return name;
 }
 
 }  // namespace vexmend

@@ -1,5 +1,6 @@
 // What a path names on disk: whether two paths name one file, whether a path
-// lies inside a folder, whether it is something other than a regular file.
+// lies inside a folder, whether it is something other than a regular file;
+// and names for new files that no other process picks.
 #pragma once
 
 #include <string>
@@ -23,5 +24,8 @@ bool IsSpecialEntry(const std::string& path);
 // absolute path after "file:", so that no file name is read as a protocol
 // ("file:x", "http:x") or an option ("-y").
 std::string EncoderFileName(const std::string& path);
+
+// A name that no other call of any process picks: 16 random hex digits.
+std::string UniqueName();
 
 }  // namespace vexmend

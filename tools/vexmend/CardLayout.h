@@ -1,24 +1,44 @@
 // The clips of a camera card or folder: the XDCAM layout (Clip/*.MXF with an
 // XML file beside each), the P2 layout (CONTENTS/VIDEO/*.MXF and
 // CONTENTS/AUDIO/*.MXF, one file per track) or a plain folder of .MXF, .RSV
-// and .KLV files. Names are matched in any letter case.
+// and .KLV files. Names are matched in any letter case, and every folder of
+// a name is taken (a card may hold both Clip and CLIP).
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct CardClip {
-    std::string path;      // UTF-8, under the card's folder
-    std::string relative;  // the result's path under the output folder
+    std::string path;    // under the card's folder, as the system names it
+    std::string inCard;  // its path inside the card, "/"-separated
+    std::string result;  // the result's path under the output folder
     // A P2 audio file: one sound track and no picture.
     bool soundOnly = false;
+};
+
+// An entry named like a clip or a clip folder that is not repaired: one that
+// is no regular file or is reached by leaving the card ("skipped"), or a
+// folder that cannot be read ("failed").
+struct CardEntry {
+    std::string path, inCard;
+    std::string outcome;  // "skipped" or "failed"
+    std::string reason;
 };
 
 struct Card {
     std::string layout;  // "XDCAM", "P2" or "plain"
     std::vector<CardClip> clips;
+    std::vector<CardEntry> passed;
 };
 
 // The clips under `source`, in name order; throws std::runtime_error when
-// `source` is no readable folder.
+// `source` is no folder. Clips are only regular files reached without
+// leaving the card, and every clip's result is named by its path inside the
+// card, never by where a link points.
 Card FindCard(const std::string& source);
+
+// Names each clip's result: its path inside the card, an .RSV or .KLV
+// recording as MXF. Two clips never get one result name, in any letter case:
+// where they would, a renamed recording keeps its whole name before ".MXF"
+// ("C0002.RSV.MXF"), and a name still taken gets a number ("C0002-2.MXF").
+void NameResults(std::vector<CardClip>& clips);

@@ -8,39 +8,22 @@
 #include <stdexcept>
 
 #include "ClipScan.h"
-#include "LoadedLibrary.h"
+#include "Json.h"
+#include "OutputClaim.h"
 #include "Progress.h"
+#include "SampleChoice.h"
+#include "StopSignal.h"
 #include "vexmend.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ResultPath(const CardOptions& options, const CardClip& clip)
-{
-    return (fs::u8path(options.output) / fs::u8path(clip.relative)).make_preferred().u8string();
-}
-
 uint64_t FileSize(const std::string& path)
 {
     std::error_code error;
     uint64_t size = fs::file_size(fs::u8path(path), error);
     return error ? 0 : size;
-}
-
-// Copies a healthy clip whole under a temporary name, then renames it.
-bool CopyClip(const std::string& from, const std::string& to)
-{
-    std::error_code error;
-    const fs::path target = fs::u8path(to), part = fs::u8path(to + ".part");
-    fs::create_directories(target.parent_path(), error);
-    if (fs::copy_file(fs::u8path(from), part, fs::copy_options::overwrite_existing, error) &&
-        FileSize(part.u8string()) == FileSize(from)) {
-        fs::rename(part, target, error);
-        if (!error) return true;
-    }
-    fs::remove(part, error);
-    return false;
 }
 
 // A result that the encoder reads through, with pictures unless it is sound.
@@ -50,51 +33,187 @@ bool Usable(const MediaInfo& result, const MediaInfo& source, bool soundOnly)
            result.audio.size() >= source.audio.size();
 }
 
-// MPEG-1 and MPEG-2 pictures begin alike, and the scan names both MPEG-2.
-bool SameCodec(const std::string& a, const std::string& b)
-{
-    auto family = [](const std::string& codec) {
-        return codec == "mpeg1video" ? std::string("mpeg2video") : codec;
-    };
-    return family(a) == family(b);
-}
+// A file of the staging folder, removed unless it was moved into place.
+struct StagedFile {
+    std::string path;
+    ~StagedFile()
+    {
+        std::error_code error;
+        fs::remove(fs::u8path(path), error);
+    }
+};
 
-bool Matches(const MediaInfo& candidate, const MediaInfo& known)
+// A clip that the encoder reads to its end and in which the library's scan
+// finds no damaged stretch.
+bool Undamaged(const std::string& path, const MediaInfo& media)
 {
-    if (known.HasVideo() != candidate.HasVideo()) return false;
-    if (known.HasVideo() &&
-        (!SameCodec(known.videoCodec, candidate.videoCodec) || known.width != candidate.width ||
-         known.height != candidate.height || known.frameRate != candidate.frameRate)) {
+    try {
+        return media.ReadWhole() && ScanClip(path).damaged.empty();
+    } catch (const std::runtime_error&) {
         return false;
     }
-    if (known.audio.size() != candidate.audio.size()) return false;
-    for (size_t t = 0; t < known.audio.size(); ++t) {
-        const AudioTrackInfo &a = known.audio[t], &b = candidate.audio[t];
-        if (a.codec != b.codec || a.sampleRate != b.sampleRate || a.channels != b.channels) {
-            return false;
+}
+
+class CardRepairer {
+public:
+    CardRepairer(const Card& card, const CardOptions& options, OutputClaim& claim,
+                 const WriteGuard& guard)
+        : clips(card.clips), options(options), claim(claim), guard(guard),
+          checked(clips.size()), healthy(clips.size())
+    {
+    }
+
+    void Check(size_t index)
+    {
+        progress.Begin(index + 1, clips.size(), clips[index].inCard);
+        progress.Step("checking");
+        checked[index] = ProbeMedia(options.encoder, clips[index].path);
+        healthy[index] = Undamaged(clips[index].path, checked[index]);
+        progress.End(healthy[index] ? "healthy" : "damaged", false);
+    }
+
+    ClipRecord Repair(size_t index)
+    {
+        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], std::nullopt};
+        progress.Begin(index + 1, clips.size(), clips[index].inCard);
+        try {
+            if (!healthy[index]) {
+                RepairDamaged(index, record);
+            } else if (options.copyHealthy) {
+                progress.Step("copying");
+                record.result = Copy(clips[index]);
+            }
+        } catch (const Stopped&) {
+            progress.End("stopped");
+            throw;
+        } catch (const std::exception& error) {
+            record.outcome = "failed";
+            record.reason = error.what();
         }
+        progress.End(record.outcome);
+        return record;
     }
-    return true;
-}
 
-bool MatchesScan(const MediaInfo& candidate, const ClipScan& scan)
-{
-    if (scan.pictures > 0 && scan.codec != "unknown" &&
-        !SameCodec(scan.codec, candidate.videoCodec)) {
-        return false;
+private:
+    // The path under which the library is given `path`: the path itself, or,
+    // where it is no UTF-8 (the library's texts are; a POSIX name may hold
+    // any bytes), a link to it in the staging folder.
+    std::string LibraryName(const std::string& path)
+    {
+        if (IsUtf8(path)) return path;
+        const std::string link = claim.StagedName(".MXF");
+        fs::create_symlink(fs::absolute(fs::u8path(path)), fs::u8path(link));
+        return link;
     }
-    return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size();
-}
+
+    // Copies a healthy clip a block at a time, so that a stop ends it at once.
+    std::string Copy(const CardClip& clip)
+    {
+        StagedFile staged{claim.StagedName(".MXF")};
+        std::ifstream from(fs::u8path(clip.path), std::ios::binary);
+        std::ofstream to(fs::u8path(staged.path), std::ios::binary);
+        std::vector<char> block(1 << 20);
+        while (from && to) {
+            ThrowIfStopped();
+            from.read(block.data(), static_cast<std::streamsize>(block.size()));
+            to.write(block.data(), from.gcount());
+        }
+        if (!from.eof() || !to.flush() || FileSize(staged.path) != FileSize(clip.path)) {
+            throw std::runtime_error("cannot copy " + clip.path);
+        }
+        to.close();
+        return claim.Publish(staged.path, clip.result, guard);
+    }
+
+    // The general repair, and the advance repair where the general one fails
+    // or gives no usable result.
+    void RepairDamaged(size_t index, ClipRecord& record)
+    {
+        const CardClip& clip = clips[index];
+        const std::string input = LibraryName(clip.path);
+        StagedFile staged{claim.StagedName(".MXF")};
+        progress.Step("general repair");
+        record.code = RunRepairProcess(options.folders, {"general", input, staged.path});
+        if (record.code == VEXMEND_OK) {
+            record.media = ProbeMedia(options.encoder, staged.path);
+            if (Usable(record.media, checked[index], clip.soundOnly)) {
+                record.outcome = "general";
+                record.result = claim.Publish(staged.path, clip.result, guard);
+                return;
+            }
+            record.media = MediaInfo();
+        }
+
+        progress.Step("choosing a sample");
+        record.sample = options.sample;
+        if (record.sample.empty()) {
+            const int sample = ChooseSample(clips, checked, healthy, index);
+            if (sample < 0) {
+                record.outcome = "failed";
+                record.reason = "no healthy clip of the card matches; name one with --sample";
+                return;
+            }
+            record.sample = clips[static_cast<size_t>(sample)].path;
+        }
+        progress.Step("advance repair");
+        const uint64_t logSize = FileSize(options.logFile);
+        record.code = RunRepairProcess(options.folders,
+                                       {"advance", input, LibraryName(record.sample), staged.path});
+        record.scan = ReadScanCounts(options.logFile, logSize);
+        if (record.code != VEXMEND_OK) {
+            record.outcome = "failed";
+            record.reason = "the advance repair failed (see the log)";
+            return;
+        }
+        record.media = ProbeMedia(options.encoder, staged.path);
+        record.outcome = "advance";
+        record.result = claim.Publish(staged.path, clip.result, guard);
+    }
+
+    const std::vector<CardClip>& clips;
+    const CardOptions& options;
+    OutputClaim& claim;
+    const WriteGuard& guard;
+    std::vector<MediaInfo> checked;
+    std::vector<bool> healthy;
+    Progress progress;
+};
 
 }  // namespace
 
-bool LiesWithin(const std::string& path, const std::string& folder)
+CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& claim,
+                   const WriteGuard& guard)
 {
-    std::error_code error;
-    const fs::path a = fs::weakly_canonical(fs::absolute(fs::u8path(path), error), error),
-                   b = fs::weakly_canonical(fs::absolute(fs::u8path(folder), error), error);
-    auto [end, rest] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
-    return end == b.end();
+    CardRun run;
+    CardRepairer repairer(card, options, claim, guard);
+    try {
+        for (size_t i = 0; i < card.clips.size(); ++i) {
+            ThrowIfStopped();
+            repairer.Check(i);
+        }
+        for (size_t i = 0; i < card.clips.size(); ++i) {
+            ThrowIfStopped();
+            run.records.push_back(repairer.Repair(i));
+        }
+    } catch (const Stopped&) {
+        run.stopped = true;
+    }
+    const std::vector<ClipRecord> passed = PassedRecords(card);
+    run.records.insert(run.records.end(), passed.begin(), passed.end());
+    return run;
+}
+
+std::vector<ClipRecord> PassedRecords(const Card& card)
+{
+    std::vector<ClipRecord> records;
+    for (const CardEntry& entry : card.passed) {
+        ClipRecord record;
+        record.clip = {entry.path, entry.inCard, "", false};
+        record.outcome = entry.outcome;
+        record.reason = entry.reason;
+        records.push_back(record);
+    }
+    return records;
 }
 
 std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
@@ -118,117 +237,3 @@ std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
     return counts;
 }
 
-int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                 size_t index)
-{
-    const MediaInfo& known = checked[index];
-    std::optional<ClipScan> scan;
-    if (!known.HasVideo() && known.audio.empty()) scan = ScanClip(clips[index].path);
-    int best = -1;
-    for (size_t i = 0; i < clips.size(); ++i) {
-        const MediaInfo& candidate = checked[i];
-        if (i == index || !candidate.Healthy() || clips[i].soundOnly != clips[index].soundOnly ||
-            (scan ? !MatchesScan(candidate, *scan) : !Matches(candidate, known))) {
-            continue;
-        }
-        auto distance = [index](size_t at) { return at > index ? at - index : index - at; };
-        if (best < 0 || distance(i) < distance(static_cast<size_t>(best)))
-            best = static_cast<int>(i);
-    }
-    return best;
-}
-
-namespace {
-
-// The clip's repair: the general repair, and the advance repair where the
-// general one fails or gives no usable result.
-void RepairDamagedClip(LoadedLibrary& library, const CardOptions& options,
-                       const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                       size_t index, ClipRecord& record, Progress& progress)
-{
-    const CardClip& clip = clips[index];
-    const std::string result = ResultPath(options, clip);
-    progress.Step("general repair");
-    record.code = library.generalRepair(clip.path.c_str(), result.c_str());
-    if (record.code == VEXMEND_OK) {
-        record.media = ProbeMedia(options.encoder, result);
-        if (Usable(record.media, checked[index], clip.soundOnly)) {
-            record.outcome = "general";
-            record.result = result;
-            return;
-        }
-        std::error_code error;
-        fs::remove(fs::u8path(result), error);
-        record.media = MediaInfo();
-    }
-
-    progress.Step("choosing a sample");
-    record.sample = options.sample;
-    if (record.sample.empty()) {
-        const int sample = ChooseSample(clips, checked, index);
-        if (sample < 0) {
-            record.outcome = "failed";
-            record.reason = "no healthy clip of the card matches; name one with --sample";
-            return;
-        }
-        record.sample = clips[static_cast<size_t>(sample)].path;
-    }
-    progress.Step("advance repair");
-    const uint64_t logSize = FileSize(options.logFile);
-    record.code = library.advanceRepair(clip.path.c_str(), record.sample.c_str(), result.c_str());
-    record.scan = ReadScanCounts(options.logFile, logSize);
-    if (record.code != VEXMEND_OK) {
-        record.outcome = "failed";
-        record.reason = "the advance repair failed (see the log)";
-        return;
-    }
-    record.outcome = "advance";
-    record.result = result;
-    record.media = ProbeMedia(options.encoder, result);
-}
-
-}  // namespace
-
-std::vector<ClipRecord> RepairCard(LoadedLibrary& library, const Card& card,
-                                   const CardOptions& options)
-{
-    for (const CardClip& clip : card.clips) {
-        if (LiesWithin(ResultPath(options, clip), options.source)) {
-            throw std::runtime_error("the result " + clip.relative + " would lie under " +
-                                     options.source);
-        }
-    }
-    Progress progress;
-    const size_t count = card.clips.size();
-    std::vector<MediaInfo> checked(count);
-    for (size_t i = 0; i < count; ++i) {
-        progress.Begin(i + 1, count, card.clips[i].relative);
-        progress.Step("checking");
-        checked[i] = ProbeMedia(options.encoder, card.clips[i].path);
-        progress.End(checked[i].Healthy() ? "healthy" : "damaged", false);
-    }
-
-    std::vector<ClipRecord> records;
-    for (size_t i = 0; i < count; ++i) {
-        const CardClip& clip = card.clips[i];
-        ClipRecord record{clip, "healthy", 0, "", "", "", checked[i], std::nullopt};
-        progress.Begin(i + 1, count, clip.relative);
-        try {
-            if (!checked[i].Healthy()) {
-                RepairDamagedClip(library, options, card.clips, checked, i, record, progress);
-            } else if (options.copyHealthy) {
-                progress.Step("copying");
-                const std::string result = ResultPath(options, clip);
-                if (!CopyClip(clip.path, result))
-                    throw std::runtime_error("cannot copy to " + result);
-                record.result = result;
-            }
-        } catch (const std::exception& error) {
-            record.outcome = "failed";
-            record.reason = error.what();
-        }
-        progress.End(record.outcome);
-        records.push_back(record);
-    }
-    return records;
-}

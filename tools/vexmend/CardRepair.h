@@ -1,6 +1,8 @@
 // The card mode: every clip of a card checked, the damaged ones repaired
 // with the general repair or, where it fails, the advance repair guided by a
-// healthy clip of the same card; healthy clips listed or copied.
+// healthy clip of the same card; healthy clips listed or copied. Each repair
+// runs in a process of its own and every file is made in the run's staging
+// folder, then moved into place, so that a stop leaves nothing half-done.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +12,10 @@
 
 #include "CardLayout.h"
 #include "MediaProbe.h"
+#include "RepairProcess.h"
 
-class LoadedLibrary;
+class OutputClaim;
+class WriteGuard;
 
 struct CardOptions {
     std::string source, output;
@@ -19,6 +23,7 @@ struct CardOptions {
     bool copyHealthy = false;
     std::string encoder;  // "ffmpeg.exe" beside the program
     std::string logFile;  // the library's log, for the scan's counts
+    RepairFolders folders;
 };
 
 // The advance repair's scan as its log records it.
@@ -28,30 +33,29 @@ struct ScanCounts {
 
 struct ClipRecord {
     CardClip clip;
-    std::string outcome;  // "healthy", "general", "advance" or "failed"
-    int32_t code = 0;     // the last repair's result code
-    std::string result;   // the file written under the output folder, if any
+    // "healthy", "general", "advance", "failed" or "skipped"
+    std::string outcome = "healthy";
+    int32_t code = 0;    // the last repair's result code
+    std::string result;  // the file written under the output folder, if any
     std::string sample;
-    std::string reason;  // why the clip failed
+    std::string reason;  // why the clip failed or was skipped
     // The result as the encoder reads it; a healthy clip's own when not copied.
     MediaInfo media;
     std::optional<ScanCounts> scan;
 };
 
-// Repairs the card's clips one after another; a failed clip never stops the
-// others. Throws std::runtime_error when the card cannot be read or a
-// result would land under the source.
-std::vector<ClipRecord> RepairCard(LoadedLibrary& library, const Card& card,
-                                   const CardOptions& options);
+struct CardRun {
+    std::vector<ClipRecord> records;  // the clips finished, then the entries passed over
+    bool stopped = false;             // a stop was asked for before the last clip was done
+};
 
-// True when `path` (UTF-8) is `folder` or lies under it, links resolved.
-bool LiesWithin(const std::string& path, const std::string& folder);
+// Repairs the card's clips one after another; a failed clip never stops the
+// others, and a stop asked for ends the clip under way without a trace.
+CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& claim,
+                   const WriteGuard& guard);
+
+// The records of the entries that the card's walk passed over.
+std::vector<ClipRecord> PassedRecords(const Card& card);
 
 // The counts of the scan records in `log` from byte `from` on.
 std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from);
-
-// The healthy clip nearest to clip `index` in name order whose streams match
-// what is known of it: its own stream report when the encoder could read
-// it, otherwise the codec and sound tracks that a scan finds. -1 when none.
-int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                 size_t index);

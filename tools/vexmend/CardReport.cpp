@@ -35,17 +35,19 @@ std::string AudioText(const MediaInfo& media)
 
 }  // namespace
 
-std::string CardReportJson(const Card& card, const CardOptions& options,
-                           const std::vector<ClipRecord>& records)
+std::string CardReportJson(const Card& card, const CardOptions& options, const CardRun& run)
 {
     std::ostringstream json;
     json << "{\n  \"source\": " << JsonString(options.source)
          << ",\n  \"output\": " << JsonString(options.output)
-         << ",\n  \"layout\": " << JsonString(card.layout) << ",\n  \"clips\": [";
+         << ",\n  \"layout\": " << JsonString(card.layout)
+         << ",\n  \"interrupted\": " << (run.stopped ? "true" : "false") << ",\n  \"clips\": [";
     const char* separator = "\n";
-    for (const ClipRecord& r : records) {
+    for (const ClipRecord& r : run.records) {
         json << separator << "    {\"source\": " << JsonString(r.clip.path)
-             << ", \"result\": " << OrNull(r.result) << ", \"outcome\": " << JsonString(r.outcome)
+             << ", \"in_card\": " << JsonString(r.clip.inCard)
+             << ", \"name_not_utf8\": " << (IsUtf8(r.clip.path) ? "false" : "true")
+             << ",\n     \"result\": " << OrNull(r.result) << ", \"outcome\": " << JsonString(r.outcome)
              << ", \"code\": " << r.code << ", \"sample\": " << OrNull(r.sample)
              << ", \"reason\": " << OrNull(r.reason) << ",\n     \"frames\": " << r.media.frames
              << ", \"duration\": " << JsonNumber(Duration(r.media))
@@ -89,27 +91,31 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
                    std::to_string(r.scan->unrecognised);
         }
         std::snprintf(line, sizeof line, "%-28s %-8s %6d %7lld %8.2f %-11s %-22s %-12s %-16s %s\n",
-                      r.clip.relative.c_str(), r.outcome.c_str(), static_cast<int>(r.code),
+                      r.clip.inCard.c_str(), r.outcome.c_str(), static_cast<int>(r.code),
                       static_cast<long long>(r.media.frames), Duration(r.media),
                       r.media.videoCodec.empty() ? "-" : r.media.videoCodec.c_str(),
                       AudioText(r.media).c_str(),
                       r.media.timecode.empty() ? "-" : r.media.timecode.c_str(),
                       Name(r.sample).c_str(), scan.c_str());
         table << line;
+        if (!r.result.empty() && r.clip.result != r.clip.inCard) {
+            table << "    result: " << r.clip.result << "\n";
+        }
         if (!r.reason.empty()) table << "    " << r.reason << "\n";
     }
     return table.str();
 }
 
-std::string CardSummary(const std::vector<ClipRecord>& records)
+std::string CardSummary(const CardRun& run)
 {
     auto count = [&](const char* outcome) {
-        return std::count_if(records.begin(), records.end(),
+        return std::count_if(run.records.begin(), run.records.end(),
                              [&](const ClipRecord& r) { return r.outcome == outcome; });
     };
-    const long general = count("general"), advance = count("advance");
-    return std::to_string(records.size()) + " clips: " + std::to_string(count("healthy")) +
-           " healthy, " + std::to_string(general + advance) + " repaired (" +
-           std::to_string(general) + " general, " + std::to_string(advance) + " advance), " +
-           std::to_string(count("failed")) + " failed\n";
+    const long general = count("general"), advance = count("advance"), skipped = count("skipped");
+    return std::to_string(run.records.size() - static_cast<size_t>(skipped)) + " clips: " +
+           std::to_string(count("healthy")) + " healthy, " + std::to_string(general + advance) +
+           " repaired (" + std::to_string(general) + " general, " + std::to_string(advance) +
+           " advance), " + std::to_string(count("failed")) + " failed, " +
+           std::to_string(skipped) + " skipped" + (run.stopped ? "; stopped before the end\n" : "\n");
 }

@@ -7,7 +7,8 @@
 
 #include "CardRepair.h"
 
-std::string CardReportJson(const Card& card, const CardOptions& options,
-                           const std::vector<ClipRecord>& records);
+// Always valid JSON: a name that is no UTF-8 has its bad bytes replaced and
+// its record marked ("name_not_utf8").
+std::string CardReportJson(const Card& card, const CardOptions& options, const CardRun& run);
 std::string CardReportTable(const std::vector<ClipRecord>& records);
-std::string CardSummary(const std::vector<ClipRecord>& records);
+std::string CardSummary(const CardRun& run);

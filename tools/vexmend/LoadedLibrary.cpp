@@ -16,10 +16,16 @@
 namespace {
 
 #if defined(_WIN32)
+std::wstring WideProgramPath()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), 32768));
+    return path;
+}
+
 std::wstring WideProgramFolder()
 {
-    std::wstring folder(32768, L'\0');
-    folder.resize(GetModuleFileNameW(nullptr, folder.data(), 32768));
+    std::wstring folder = WideProgramPath();
     folder.erase(folder.find_last_of(L'\\') + 1);
     return folder;
 }
@@ -32,14 +38,23 @@ std::string LibraryPath() { return ProgramFolder() + "libvexmend.so"; }
 
 }  // namespace
 
+std::string ProgramPath()
+{
+#if defined(_WIN32)
+    return vexmend::WideToUtf8(WideProgramPath());
+#else
+    char path[PATH_MAX] = {};
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return std::string(path, length > 0 ? static_cast<size_t>(length) : 0);
+#endif
+}
+
 std::string ProgramFolder()
 {
 #if defined(_WIN32)
     return vexmend::WideToUtf8(WideProgramFolder());
 #else
-    char path[PATH_MAX] = {};
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string folder(path, length > 0 ? static_cast<size_t>(length) : 0);
+    std::string folder = ProgramPath();
     folder.erase(folder.find_last_of('/') + 1);
     return folder;
 #endif

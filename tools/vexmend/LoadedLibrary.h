@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+// This program's executable (UTF-8).
+std::string ProgramPath();
 // This program's folder (UTF-8), with a separator at its end.
 std::string ProgramFolder();
 

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 
+#include "FileIdentity.h"
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "StopSignal.h"
 #include "platform/ChildProcess.h"
 
 namespace {
@@ -51,10 +52,10 @@ void ReadAudioLine(const std::string& line, MediaInfo& info)
 
 }  // namespace
 
-bool MediaInfo::Healthy() const
+bool MediaInfo::ReadWhole() const
 {
     const double frame = frameRate > 0 ? 1.0 / frameRate : 0.05;
-    return read && problems == 0 && duration > 0 && readSeconds + 1.5 * frame >= duration &&
+    return read && duration > 0 && readSeconds + 1.5 * frame >= duration &&
            (HasVideo() ? frames > 0 : !audio.empty());
 }
 
@@ -87,10 +88,6 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
                     info.timecode = part.substr(colon + 2);
                 }
             }
-            if (part.find("corrupt") != std::string::npos ||
-                part.find("rror") != std::string::npos) {
-                ++info.problems;
-            }
             if (size_t at = part.find("frame="); at != std::string::npos) {
                 info.frames = std::atoll(part.c_str() + at + 6);
             }
@@ -112,8 +109,7 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
 
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
 {
-    const std::string input = "file:" +
-                              std::filesystem::absolute(std::filesystem::u8path(path)).u8string();
+    const std::string input = vexmend::EncoderFileName(path);
     vexmend::platform::ChildProcess child(
         encoder,
         {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map", "0:v?", "-map", "0:a?", "-c",
@@ -121,13 +117,17 @@ MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
         true);
     std::string report;
     char buffer[4096];
-    for (int64_t got; (got = child.ReadError(buffer, sizeof buffer, 600000)) != 0;) {
-        if (got < 0) {
-            child.Kill();
-            break;
-        }
-        report.append(buffer, static_cast<size_t>(got));
+    // An encoder silent for ten minutes is taken for hung.
+    constexpr int kStepMilliseconds = 100, kSilentSteps = 6000;
+    bool ended = false;
+    for (int silent = 0; !ended && silent < kSilentSteps;) {
+        const int64_t got = child.ReadError(buffer, sizeof buffer, kStepMilliseconds);
+        ThrowIfStopped();  // the child's destructor ends the encoder
+        ended = got == 0;
+        silent = got < 0 ? silent + 1 : 0;
+        if (got > 0) report.append(buffer, static_cast<size_t>(got));
     }
+    if (!ended) child.Kill();
     MediaInfo info = ParseMediaReport(report, input);
     info.read = child.Wait() == 0;
     return info;

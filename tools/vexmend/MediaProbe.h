@@ -27,17 +27,18 @@ struct MediaInfo {
     double readSeconds = 0;
     // Video frames the stream copy passed.
     int64_t frames = 0;
-    // Report lines that name corrupt packets or errors.
-    int problems = 0;
 
     bool HasVideo() const { return !videoCodec.empty(); }
-    // Read to the end without a problem, and as long as the container says.
-    bool Healthy() const;
+    // Read to the end with exit status 0, as long as the container says,
+    // judged by figures only: the report's words may come from the clip's
+    // own metadata ("Error Corp").
+    bool ReadWhole() const;
 };
 
 // Parses the encoder's report of a stream-copy read (its standard error) of
 // the input `name`, which is left out of the lines before they are read.
 MediaInfo ParseMediaReport(const std::string& report, const std::string& name);
 
-// Has `encoder` read `path` as MXF with stream copy into nothing.
+// Has `encoder` read `path` as MXF with stream copy into nothing. Throws
+// Stopped, once the encoder has ended, when a stop is asked for.
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path);

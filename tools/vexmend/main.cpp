@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "CardReport.h"
-#include "CardRepair.h"
+#include "CardCommand.h"
 #include "ClipScan.h"
 #include "LoadedLibrary.h"
+#include "RepairProcess.h"
 #include "TextConvert.h"
 #include "vexmend.h"
 
@@ -46,7 +46,10 @@ const char* const kUsage =
     "         repair, or the advance repair with a healthy clip of the card as\n"
     "         sample (--sample names one); healthy clips are listed, or copied\n"
     "         with --copy-healthy; --report writes a JSON record per clip.\n"
-    "         Nothing under SOURCE is written.\n"
+    "         Nothing under SOURCE is written, nor through a symbolic link; one\n"
+    "         run at a time per OUTPUT; Ctrl-C stops cleanly and reports the\n"
+    "         clips done. Exit status: 0 all done, 4 a clip failed, 5 no clip\n"
+    "         found, 6 OUTPUT in use, 130/143 stopped.\n"
     "scan     tells what the advance repair would find in DAMAGED; writes nothing\n"
     "\n"
     "The encoder is the file ffmpeg.exe beside this program. The log\n"
@@ -67,15 +70,6 @@ const char* Describe(int32_t code)
     case VEXMEND_ADVANCE_FAILED: return "advance repair failed (see the log)";
     default: return "unknown result";
     }
-}
-
-// Exit status: 0 on success, else a small number per result code.
-int ExitStatus(int32_t code)
-{
-    if (code == VEXMEND_OK) return 0;
-    if (code == VEXMEND_NO_MANAGER) return 10;
-    if (code <= -2050 && code >= -2056) return 10 + static_cast<int>(-2049 - code);
-    return 2;
 }
 
 // The program's arguments as UTF-8, the library's text form. On Windows they
@@ -150,31 +144,6 @@ int Scan(const Command& command)
     return 0;
 }
 
-int RepairCardCommand(LoadedLibrary& library, const Command& command, const std::string& logDir)
-{
-    CardOptions options;
-    options.source = command.positional[1];
-    options.output = command.positional[2];
-    options.sample = command.Option("--sample") ? command.Option("--sample") : "";
-    options.copyHealthy = command.Option("--copy-healthy") != nullptr;
-    options.encoder = ProgramFolder() + "ffmpeg.exe";
-    options.logFile = logDir + "/QorVideoRepair.log";
-    const Card card = FindCard(options.source);
-    std::printf("%s card, %zu clips\n", card.layout.c_str(), card.clips.size());
-
-    const std::vector<ClipRecord> records = RepairCard(library, card, options);
-    std::fputs(CardReportTable(records).c_str(), stdout);
-    std::fputs(CardSummary(records).c_str(), stdout);
-    if (const char* report = command.Option("--report")) {
-        std::ofstream file(std::filesystem::u8path(report), std::ios::binary | std::ios::trunc);
-        file << CardReportJson(card, options, records);
-        if (!file.flush()) throw std::runtime_error(std::string("cannot write ") + report);
-    }
-    const bool failed = std::any_of(records.begin(), records.end(),
-                                    [](const ClipRecord& r) { return r.outcome == "failed"; });
-    return failed ? 4 : 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -207,33 +176,21 @@ int main(int argc, char** argv)
 #endif
         const char* logDir = command.Option("--log-dir");
         if (card) {
-            // Nothing is written under the card, not even a folder, and
-            // nothing at all for a card that is no folder.
-            const std::string& source = command.positional[1];
-            std::error_code error;
-            if (!std::filesystem::is_directory(std::filesystem::u8path(source), error)) {
-                std::fprintf(stderr, "vexmend: %s is no folder\n", source.c_str());
-                return 2;
-            }
-            for (const char* folder : {command.positional[2].c_str(), logDir, workDir}) {
-                if (folder != nullptr && LiesWithin(folder, source)) {
-                    std::fprintf(stderr, "vexmend: %s lies under %s, which is never written\n",
-                                 folder, source.c_str());
-                    return 2;
-                }
-            }
+            CardCommandLine line;
+            line.source = command.positional[1];
+            line.output = command.positional[2];
+            line.sample = command.Option("--sample") ? command.Option("--sample") : "";
+            line.report = command.Option("--report") ? command.Option("--report") : "";
             // The card mode's log goes with its results by default.
-            std::filesystem::create_directories(std::filesystem::u8path(command.positional[2]));
-            if (logDir == nullptr) logDir = command.positional[2].c_str();
+            line.logDir = logDir ? logDir : line.output;
+            line.workDir = workDir ? std::string(workDir)
+                                   : (std::filesystem::temp_directory_path() / "vexmend").u8string();
+            line.copyHealthy = command.Option("--copy-healthy") != nullptr;
+            return RunCardCommand(line);
         }
         LoadedLibrary library;
         int32_t code = library.init(logDir, 0, workDir);
         std::fputs("\n", stdout);  // the library may print a message without a line end
-        if (code == VEXMEND_OK && card) {
-            int status = RepairCardCommand(library, command, logDir);
-            library.destroy();
-            return status;
-        }
         const std::vector<std::string>& p = command.positional;
         if (code == VEXMEND_OK) {
             code = general ? library.generalRepair(p[1].c_str(), p[2].c_str())

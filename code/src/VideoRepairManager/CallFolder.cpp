@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "VideoRepairManager/Folders.h"
+#include "FileIdentity.h"
 #include "VideoRepairManager/TemporaryOutput.h"
 
 namespace vexmend {

@@ -13,7 +13,4 @@ std::wstring WorkSubfolder(const std::wstring& name);
 // under the work folder: RepairedVideo or AdvanceRepairedVideo.
 bool LiesInWorkFolders(const std::string& path);
 
-// A name that no other call of any process picks: 16 random hex digits.
-std::string UniqueName();
-
 }  // namespace vexmend

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "VideoRepairManager/Folders.h"
+#include "FileIdentity.h"
 
 namespace vexmend {
 

@@ -45,8 +45,12 @@ public:
     // in it. Throws std::runtime_error when it cannot.
     FileLock(const std::string& path, const std::string& text);
     // The existing file `path` locked, when no live process holds it; null
-    // when one does or the file cannot be opened.
+    // when one does, the file cannot be opened, is a link, or was removed
+    // by its holder in the meantime.
     static std::unique_ptr<FileLock> TryLock(const std::string& path);
+    // Removes the file `path` of `lock` and releases the lock, in the order
+    // that lets no other process lock the removed file and take it for free.
+    static void Remove(std::unique_ptr<FileLock> lock, const std::string& path);
     ~FileLock();
 
     FileLock(const FileLock&) = delete;

@@ -2,6 +2,7 @@
 // when the descriptor's last holder ends.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,7 +26,7 @@ int LockFile(int descriptor, int operation)
 }  // namespace
 
 FileLock::FileLock(const std::string& path, const std::string& text)
-    : handle(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644))
+    : handle(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644))
 {
     // Between the creation and the lock another process may hold the new,
     // still empty file for a moment: it takes an empty file for one in use.
@@ -37,13 +38,24 @@ FileLock::FileLock(const std::string& path, const std::string& text)
 
 std::unique_ptr<FileLock> FileLock::TryLock(const std::string& path)
 {
-    int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (descriptor < 0) return nullptr;
-    if (LockFile(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    // A holder removes the file before it releases the lock: a lock won on
+    // a file no longer at `path` is worth nothing.
+    struct stat locked, named;
+    if (LockFile(descriptor, LOCK_EX | LOCK_NB) != 0 || fstat(descriptor, &locked) != 0 ||
+        lstat(path.c_str(), &named) != 0 || locked.st_dev != named.st_dev ||
+        locked.st_ino != named.st_ino) {
         close(descriptor);
         return nullptr;
     }
     return std::unique_ptr<FileLock>(new FileLock(descriptor));
+}
+
+void FileLock::Remove(std::unique_ptr<FileLock> lock, const std::string& path)
+{
+    unlink(path.c_str());
+    lock.reset();
 }
 
 FileLock::~FileLock() { close(static_cast<int>(handle)); }

@@ -1,5 +1,5 @@
 // Windows file locks: a handle opened without sharing, which the system
-// closes when the process ends.
+// closes when the process ends. A link is opened as itself, never followed.
 #include <windows.h>
 
 #include <stdexcept>
@@ -14,7 +14,7 @@ namespace {
 HANDLE OpenUnshared(const std::string& path, DWORD disposition)
 {
     return CreateFileW(Utf8ToWideNoLocale(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 }  // namespace
@@ -35,6 +35,14 @@ std::unique_ptr<FileLock> FileLock::TryLock(const std::string& path)
     HANDLE file = OpenUnshared(path, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     return std::unique_ptr<FileLock>(new FileLock(reinterpret_cast<intptr_t>(file)));
+}
+
+void FileLock::Remove(std::unique_ptr<FileLock> lock, const std::string& path)
+{
+    // Windows removes no file that is open; an unshared file cannot be
+    // opened by another process until it is closed.
+    lock.reset();
+    DeleteFileW(Utf8ToWideNoLocale(path).c_str());
 }
 
 FileLock::~FileLock() { CloseHandle(reinterpret_cast<HANDLE>(handle)); }

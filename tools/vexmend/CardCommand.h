@@ -1,0 +1,24 @@
+// The card command: its checks of every path it is to write, its hold on the
+// output folder, the repair of the card and its report.
+#pragma once
+
+#include <string>
+
+struct CardCommandLine {
+    std::string source, output;
+    std::string sample, report;  // empty when not given
+    std::string logDir;          // OUTPUT when not given
+    std::string workDir;
+    bool copyHealthy = false;
+};
+
+// Exit statuses besides 0 (every clip healthy or repaired), 2 (refused: a
+// path it may not write, an output folder that takes no files) and 3 (an
+// unexpected error).
+constexpr int kSomeClipFailed = 4;
+constexpr int kNoClipFound = 5;
+constexpr int kOutputInUse = 6;
+
+// Runs the card command; returns its exit status (a stop gives 128 and the
+// signal's number). Throws std::exception on unexpected errors.
+int RunCardCommand(const CardCommandLine& line);
