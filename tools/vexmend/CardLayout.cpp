@@ -53,7 +53,7 @@ public:
     // The folders in `folder` named `name` in any letter case, with their
     // paths inside the card.
     std::vector<std::pair<fs::path, fs::path>> Folders(const std::pair<fs::path, fs::path>& folder,
-                                                        const std::string& name)
+                                                       const std::string& name)
     {
         std::vector<std::pair<fs::path, fs::path>> found;
         for (const fs::path& entry : List(folder)) {
@@ -120,7 +120,8 @@ std::string MxfName(const std::string& name, bool whole)
     fs::path path = fs::u8path(name);
     const std::string extension = path.extension().u8string();
     if (Upper(extension) == ".MXF") return name;
-    const bool lower = extension.size() > 1 && std::islower(static_cast<unsigned char>(extension[1]));
+    const bool lower = extension.size() > 1 &&
+                       std::islower(static_cast<unsigned char>(extension[1]));
     if (whole) return name + (lower ? ".mxf" : ".MXF");
     return path.replace_extension(lower ? ".mxf" : ".MXF").generic_u8string();
 }
@@ -136,9 +137,9 @@ void NameResults(std::vector<CardClip>& clips)
         std::string name = MxfName(clip.inCard, uses[Upper(MxfName(clip.inCard, false))] > 1);
         const fs::path path = fs::u8path(name);
         for (int number = 2; taken.count(Upper(name)) != 0; ++number) {
-            name = (path.parent_path() / fs::u8path(path.stem().u8string() + "-" +
-                                                    std::to_string(number) +
-                                                    path.extension().u8string()))
+            name = (path.parent_path() /
+                    fs::u8path(path.stem().u8string() + "-" + std::to_string(number) +
+                               path.extension().u8string()))
                        .generic_u8string();
         }
         taken.insert(Upper(name));

@@ -58,8 +58,12 @@ class CardRepairer {
 public:
     CardRepairer(const Card& card, const CardOptions& options, OutputClaim& claim,
                  const WriteGuard& guard)
-        : clips(card.clips), options(options), claim(claim), guard(guard),
-          checked(clips.size()), healthy(clips.size())
+        : clips(card.clips),
+          options(options),
+          claim(claim),
+          guard(guard),
+          checked(clips.size()),
+          healthy(clips.size())
     {
     }
 
@@ -236,4 +240,3 @@ std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
     }
     return counts;
 }
-

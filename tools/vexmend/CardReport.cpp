@@ -47,9 +47,10 @@ std::string CardReportJson(const Card& card, const CardOptions& options, const C
         json << separator << "    {\"source\": " << JsonString(r.clip.path)
              << ", \"in_card\": " << JsonString(r.clip.inCard)
              << ", \"name_not_utf8\": " << (IsUtf8(r.clip.path) ? "false" : "true")
-             << ",\n     \"result\": " << OrNull(r.result) << ", \"outcome\": " << JsonString(r.outcome)
-             << ", \"code\": " << r.code << ", \"sample\": " << OrNull(r.sample)
-             << ", \"reason\": " << OrNull(r.reason) << ",\n     \"frames\": " << r.media.frames
+             << ",\n     \"result\": " << OrNull(r.result)
+             << ", \"outcome\": " << JsonString(r.outcome) << ", \"code\": " << r.code
+             << ", \"sample\": " << OrNull(r.sample) << ", \"reason\": " << OrNull(r.reason)
+             << ",\n     \"frames\": " << r.media.frames
              << ", \"duration\": " << JsonNumber(Duration(r.media))
              << ", \"video_codec\": " << OrNull(r.media.videoCodec)
              << ", \"timecode\": " << OrNull(r.media.timecode) << ", \"audio_tracks\": [";
@@ -113,9 +114,10 @@ std::string CardSummary(const CardRun& run)
                              [&](const ClipRecord& r) { return r.outcome == outcome; });
     };
     const long general = count("general"), advance = count("advance"), skipped = count("skipped");
-    return std::to_string(run.records.size() - static_cast<size_t>(skipped)) + " clips: " +
-           std::to_string(count("healthy")) + " healthy, " + std::to_string(general + advance) +
-           " repaired (" + std::to_string(general) + " general, " + std::to_string(advance) +
-           " advance), " + std::to_string(count("failed")) + " failed, " +
-           std::to_string(skipped) + " skipped" + (run.stopped ? "; stopped before the end\n" : "\n");
+    return std::to_string(run.records.size() - static_cast<size_t>(skipped)) +
+           " clips: " + std::to_string(count("healthy")) + " healthy, " +
+           std::to_string(general + advance) + " repaired (" + std::to_string(general) +
+           " general, " + std::to_string(advance) + " advance), " +
+           std::to_string(count("failed")) + " failed, " + std::to_string(skipped) + " skipped" +
+           (run.stopped ? "; stopped before the end\n" : "\n");
 }

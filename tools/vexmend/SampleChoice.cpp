@@ -63,4 +63,3 @@ int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo
     }
     return best;
 }
-

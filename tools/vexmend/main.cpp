@@ -183,8 +183,9 @@ int main(int argc, char** argv)
             line.report = command.Option("--report") ? command.Option("--report") : "";
             // The card mode's log goes with its results by default.
             line.logDir = logDir ? logDir : line.output;
-            line.workDir = workDir ? std::string(workDir)
-                                   : (std::filesystem::temp_directory_path() / "vexmend").u8string();
+            line.workDir = workDir
+                               ? std::string(workDir)
+                               : (std::filesystem::temp_directory_path() / "vexmend").u8string();
             line.copyHealthy = command.Option("--copy-healthy") != nullptr;
             return RunCardCommand(line);
         }
