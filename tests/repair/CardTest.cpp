@@ -260,11 +260,39 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
          [&](const HostileCard& c) {
              copy(cut, c.Clip("C0002.MXF"));
              copy(cut, c.Clip("C0002.RSV"));
+             copy(cut, c.Clip("c0002.mxf"));
              return HostileRun{};
          },
          0,
-         "Clip/C0001.MXF healthy -\nClip/C0002.MXF general C0002.MXF\nClip/C0002.RSV general "
-         "C0002.RSV.MXF\n"},
+         "Clip/C0001.MXF healthy -\nClip/C0002.MXF general C0002.MXF\n"
+         "Clip/C0002.RSV general C0002.RSV.MXF\nClip/c0002.mxf general c0002-2.mxf\n"},
+        {"damage inside the essence that the encoder reads through",
+         [&](const HostileCard& c) {
+             std::vector<uint8_t> bytes = ReadBytes(healthy);
+             std::fill_n(bytes.begin() + bytes.size() * 2 / 5, bytes.size() / 5, 0);
+             WriteBytes(c.Clip("C0002.MXF"), bytes);
+             return HostileRun{};
+         },
+         0, "Clip/C0001.MXF healthy -\nClip/C0002.MXF general C0002.MXF\n"},
+        {"folder of the output linked out of it",
+         [&](const HostileCard& c) {
+             copy(cut, c.Clip("C0002.MXF"));
+             fs::create_directories(c.out);
+             fs::create_directories(c.elsewhere + "/Clip");
+             fs::create_symlink(c.elsewhere + "/Clip", c.out + "/Clip");
+             return HostileRun{};
+         },
+         4,
+         "Clip/C0001.MXF healthy -\nClip/C0002.MXF failed - ROOT/out/Clip is a symbolic link, "
+         "which is never written through\n"},
+        {"report linked out of the output",
+         [](const HostileCard& c) {
+             fs::create_directories(c.out);
+             WriteBytes(c.elsewhere + "/r.json", {'{', '}'});
+             fs::create_symlink(c.elsewhere + "/r.json", c.out + "/r.json");
+             return HostileRun{"", " --report " + Quote(c.out + "/r.json")};
+         },
+         2, ""},
         {"Clip and CLIP",
          [&](const HostileCard& c) {
              copy(cut, c.card + "/CLIP/C0003.MXF");
@@ -369,12 +397,14 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
             EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(c.out + "/QorVideoRepair.log")));
             continue;
         }
-        EXPECT_EQ(Python("print('\\n'.join(' '.join([c['in_card'], c['outcome'], "
-                         "(c['result'] or '-').split('/')[-1]] + "
-                         "([c['reason']] if c['reason'] else [])) for c in d['clips']))",
-                         c.out + "/report.json"),
-                  row.report)
-            << output;
+        std::string report = Python(
+            "print('\\n'.join(' '.join([c['in_card'], c['outcome'], (c['result'] or '-')"
+            ".split('/')[-1]] + ([c['reason']] if c['reason'] else [])) for c in d['clips']))",
+            c.out + "/report.json");
+        for (size_t at; (at = report.find(c.root)) != std::string::npos;) {
+            report.replace(at, c.root.size(), "ROOT");
+        }
+        EXPECT_EQ(report, row.report) << output;
     }
 }
 
@@ -397,9 +427,11 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
                                     " card " + Quote(card) + " " + Quote(out) + " --report " +
                                     Quote(report) + " 2> " + Quote(folder / "progress");
         if (signal.empty()) return RunShell(command);
-        return RunShell(command + " & pid=$!; until grep -q 'advance repair' " +
-                        Quote(folder / "progress") + "; do sleep 0.01; done; kill -" + signal +
-                        " $pid; wait $pid");
+        // The progress of the run before is gone before this one starts.
+        std::filesystem::remove(folder / "progress");
+        return RunShell(
+            command + " & pid=$!; until grep -qs 'advance repair' " + Quote(folder / "progress") +
+            " || ! kill -0 $pid; do sleep 0.01; done; kill -" + signal + " $pid; wait $pid");
     };
     auto processesLeft = [&] {
         // A pattern that does not match the shell that runs pgrep.

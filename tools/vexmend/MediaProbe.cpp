@@ -55,8 +55,9 @@ void ReadAudioLine(const std::string& line, MediaInfo& info)
 bool MediaInfo::ReadWhole() const
 {
     const double frame = frameRate > 0 ? 1.0 / frameRate : 0.05;
+    // The pictures as many as the stated duration holds, one short at most.
     return read && duration > 0 && readSeconds + 1.5 * frame >= duration &&
-           (HasVideo() ? frames > 0 : !audio.empty());
+           (HasVideo() ? frames > 0 && (frames + 1.5) * frame >= duration : !audio.empty());
 }
 
 MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
