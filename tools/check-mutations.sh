@@ -91,11 +91,28 @@ sample report: the picture size not read @@ code/src/MxfAdvanceRepair/SampleRepo
 framed essence: the rate not given exactly @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ {"-r", FrameRateText(frameRate), "-f", "matroska"} @@ {"-f", "matroska"} @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 framed essence: every track's sound on the first track @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ stream.BeginBlock(t + 1, f, @@ stream.BeginBlock(1, f, @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 framed essence: a block one byte short @@ code/src/MxfAdvanceRepair/MatroskaStream.cpp @@ PutSize(header, size + 4); @@ PutSize(header, size + 3); @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
-card: a log folder under the card taken @@ tools/vexmend/main.cpp @@ {command.positional[2].c_str(), logDir, workDir} @@ {command.positional[2].c_str(), workDir} @@ vexmend_repair_tests @@ CardMode.*
+card: the log not checked before it is written (a link to a clip, a folder under the card) @@ tools/vexmend/CardCommand.cpp @@ guard.Check((fs::u8path(line.logDir) / "QorVideoRepair.log").u8string(), "the log"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
 card: a clip read short of its stated duration counts as healthy @@ tools/vexmend/MediaProbe.cpp @@ readSeconds + 1.5 * frame >= duration @@ readSeconds + 1.5 * frame >= 0 @@ vexmend_repair_tests @@ CardMode.*
-card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/CardRepair.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*
-card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (Upper(entry.path().filename().u8string()) == name && @@ if (entry.path().filename().u8string() == name && @@ vexmend_repair_tests @@ CardMode.*
-card: the advance repair without the general repair first @@ tools/vexmend/CardRepair.cpp @@ record.code = library.generalRepair(clip.path.c_str(), result.c_str()); @@ record.code = VEXMEND_NO_OUTPUT; @@ vexmend_repair_tests @@ CardMode.*
+card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/SampleChoice.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*
+card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (Upper(entry.filename().u8string()) != name) continue; @@ if (entry.filename().u8string() != name) continue; @@ vexmend_repair_tests @@ CardMode.*
+card: the advance repair without the general repair first @@ tools/vexmend/CardRepair.cpp @@ record.code = RunRepairProcess(options.folders, {"general", input, staged.path}); @@ record.code = VEXMEND_NO_OUTPUT; @@ vexmend_repair_tests @@ CardMode.*
+card: the report's path not checked (a clip, the card) @@ tools/vexmend/CardCommand.cpp @@ if (!line.report.empty()) guard.Check(line.report, "the report"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: the work folder not checked against the card @@ tools/vexmend/CardCommand.cpp @@ guard.Check(line.workDir, "the work folder"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
+card: a link leading out of the card read as a clip @@ tools/vexmend/CardLayout.cpp @@ if (!vexmend::LiesIn(path.u8string(), source.u8string())) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: entries named like clips passed over without a word @@ tools/vexmend/CardLayout.cpp @@ } else {\n                Pass(entry, inCard, "skipped", why); @@ } else {\n                (void)why; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: only the first of several clip folders @@ tools/vexmend/CardLayout.cpp @@ for (const auto& folder : clip) walk.AddClips(folder, false); @@ walk.AddClips(clip.front(), false); @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: a folder that cannot be read taken for an empty one @@ tools/vexmend/CardLayout.cpp @@ if (error) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: two clips given one result name @@ tools/vexmend/CardLayout.cpp @@ uses[Upper(MxfName(clip.inCard, false))] > 1 @@ uses[Upper(MxfName(clip.inCard, false))] > 9 @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: result names told apart in one letter case only @@ tools/vexmend/CardLayout.cpp @@ taken.count(Upper(name)) != 0 @@ taken.count(name) != 0 @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: a name that is no UTF-8 handed to the library as it is @@ tools/vexmend/CardRepair.cpp @@ if (IsUtf8(path)) return path; @@ return path; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: health by the encoder's reading alone, not the scan @@ tools/vexmend/CardRepair.cpp @@ return media.ReadWhole() && ScanClip(path).damaged.empty(); @@ return media.ReadWhole() || path.empty(); @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: a folder of the output that is a link written through @@ tools/vexmend/OutputClaim.cpp @@ if (IsLink(at)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: temporary names as long as the clip's @@ tools/vexmend/OutputClaim.cpp @@ std::to_string(++staged) + extension @@ std::string(250, 'x') + extension @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cpp @@ if (held || fs::exists(fs::u8path(path), error)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: a killed run's leftovers kept @@ tools/vexmend/OutputClaim.cpp @@ if (folder.filename().u8string().rfind(kPrefix, 0) == 0) fs::remove_all(folder, error); @@ (void)folder; @@ vexmend_repair_tests @@ CardMode.Stops*
+card: a stop waits for the repair under way @@ tools/vexmend/RepairProcess.cpp @@         ThrowIfStopped();\n @@ \n @@ vexmend_repair_tests @@ CardMode.Stops*
+report: bytes that are no UTF-8 written as they are @@ tools/vexmend/Json.cpp @@ json += "\\ufffd"; @@ json += text[at]; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: an output folder reached through a bind mount of the card taken @@ code/src/FileIdentity.cpp @@ if (fs::equivalent(up, outer, error)) return true; @@ if (false) return true; @@ vexmend_repair_tests @@ CardMode.Hostile*
 scan: the last whole KLV item of a run counted as damaged @@ tools/vexmend/ClipScan.cpp @@ if (length.value > 0 && item <= n - i) { @@ if (length.value > 0 && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
 EOF
 )

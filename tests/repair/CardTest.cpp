@@ -269,7 +269,7 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
         {"damage inside the essence that the encoder reads through",
          [&](const HostileCard& c) {
              std::vector<uint8_t> bytes = ReadBytes(healthy);
-             std::fill_n(bytes.begin() + bytes.size() * 2 / 5, bytes.size() / 5, 0);
+             std::fill_n(bytes.begin() + bytes.size() * 2 / 5, 4096, 0);
              WriteBytes(c.Clip("C0002.MXF"), bytes);
              return HostileRun{};
          },
