@@ -446,6 +446,9 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
 
     EXPECT_EQ(run("TERM"), 143);
     EXPECT_EQ(processesLeft(), "");
+    // The repair under way was ended, not waited for.
+    EXPECT_EQ(ReadText(out + "/QorVideoRepair.log").find("AdvanceRepair Completed"),
+              std::string::npos);
     EXPECT_EQ(Leftovers(out), std::vector<std::string>());
     EXPECT_EQ(Leftovers(work), std::vector<std::string>());
     EXPECT_EQ(Python("print(d['interrupted'], [c['outcome'] for c in d['clips']])", report),

@@ -21,6 +21,7 @@ namespace {
 void CheckPaths(const CardCommandLine& line, const WriteGuard& guard)
 {
     guard.Check(line.output, "the output folder");
+    guard.Check(line.logDir, "the log folder");
     guard.Check((fs::u8path(line.logDir) / "QorVideoRepair.log").u8string(), "the log");
     guard.Check(line.workDir, "the work folder");
     if (!line.report.empty()) guard.Check(line.report, "the report");
