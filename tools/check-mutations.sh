@@ -44,7 +44,7 @@ report: video message without its trailing space @@ code/src/MxfAdvanceRepair/Sc
 report: audio percentage from the video total @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ static_cast<int64_t>(audioTotal)) / fileSize @@ static_cast<int64_t>(videoTotal)) / fileSize @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: four frames enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ kMinimumVideoFrames = 5; @@ kMinimumVideoFrames = 4; @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ videoSamples.size()) < kMinimumVideoFrames) { @@ videoSamples.size()) <= kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
-window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.h @@ readerBufferSize = 0x2000000; @@ readerBufferSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
+window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/ScanWalk.h @@ kScanWindowSize = 0x2000000; @@ kScanWindowSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
 log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*

@@ -52,7 +52,6 @@ int RunCardCommand(const CardCommandLine& line)
     options.sample = line.sample;
     options.copyHealthy = line.copyHealthy;
     options.encoder = ProgramFolder() + "ffmpeg.exe";
-    options.logFile = (fs::u8path(line.logDir) / "QorVideoRepair.log").u8string();
     try {
         CheckPaths(line, guard);
     } catch (const std::runtime_error& refused) {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "ClipScan.h"
 #include "Json.h"
 #include "OutputClaim.h"
 #include "Progress.h"
@@ -43,14 +42,13 @@ struct StagedFile {
     }
 };
 
-// A clip that the encoder reads to its end and in which the library's scan
-// finds no damaged stretch.
-bool Undamaged(const std::string& path, const MediaInfo& media)
+// What the library's scan finds in a clip; nothing when it cannot be read.
+std::optional<vexmend::ScanSummary> Scan(const std::string& path)
 {
     try {
-        return media.ReadWhole() && ScanClip(path).damaged.empty();
+        return vexmend::ScanFile(path);
     } catch (const std::runtime_error&) {
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -63,6 +61,7 @@ public:
           claim(claim),
           guard(guard),
           checked(clips.size()),
+          scans(clips.size()),
           healthy(clips.size())
     {
     }
@@ -72,13 +71,17 @@ public:
         progress.Begin(index + 1, clips.size(), clips[index].inCard);
         progress.Step("checking");
         checked[index] = ProbeMedia(options.encoder, clips[index].path);
-        healthy[index] = Undamaged(clips[index].path, checked[index]);
+        scans[index] = Scan(clips[index].path);
+        // Read to its end by the encoder, and no damaged stretch in the scan.
+        healthy[index] = checked[index].ReadWhole() && scans[index] &&
+                         scans[index]->damaged.empty();
         progress.End(healthy[index] ? "healthy" : "damaged", false);
     }
 
     ClipRecord Repair(size_t index)
     {
         ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], std::nullopt};
+        if (!healthy[index]) record.scan = scans[index];
         progress.Begin(index + 1, clips.size(), clips[index].inCard);
         try {
             if (!healthy[index]) {
@@ -151,7 +154,7 @@ private:
         progress.Step("choosing a sample");
         record.sample = options.sample;
         if (record.sample.empty()) {
-            const int sample = ChooseSample(clips, checked, healthy, index);
+            const int sample = ChooseSample(clips, checked, healthy, scans[index], index);
             if (sample < 0) {
                 record.outcome = "failed";
                 record.reason = "no healthy clip of the card matches; name one with --sample";
@@ -160,10 +163,8 @@ private:
             record.sample = clips[static_cast<size_t>(sample)].path;
         }
         progress.Step("advance repair");
-        const uint64_t logSize = FileSize(options.logFile);
         record.code = RunRepairProcess(options.folders,
                                        {"advance", input, LibraryName(record.sample), staged.path});
-        record.scan = ReadScanCounts(options.logFile, logSize);
         if (record.code != VEXMEND_OK) {
             record.outcome = "failed";
             record.reason = "the advance repair failed (see the log)";
@@ -179,6 +180,7 @@ private:
     OutputClaim& claim;
     const WriteGuard& guard;
     std::vector<MediaInfo> checked;
+    std::vector<std::optional<vexmend::ScanSummary>> scans;
     std::vector<bool> healthy;
     Progress progress;
 };
@@ -218,25 +220,4 @@ std::vector<ClipRecord> PassedRecords(const Card& card)
         records.push_back(record);
     }
     return records;
-}
-
-std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from)
-{
-    std::ifstream stream(fs::u8path(log), std::ios::binary);
-    stream.seekg(static_cast<std::streamoff>(from));
-    std::optional<ScanCounts> counts;
-    const std::pair<const char*, uint64_t ScanCounts::*> kRecords[] = {
-        {"[mxf] Video samples counts is: ", &ScanCounts::pictures},
-        {"[mxf] Audio samples counts is: ", &ScanCounts::sounds},
-        {"[mxf] Unrecognised bytes: ", &ScanCounts::unrecognised}};
-    for (std::string line; std::getline(stream, line);) {
-        for (const auto& [message, field] : kRecords) {
-            if (size_t at = line.find(message); at != std::string::npos) {
-                if (!counts) counts = ScanCounts();
-                (*counts).*
-                    field = std::strtoull(line.c_str() + at + std::strlen(message), nullptr, 10);
-            }
-        }
-    }
-    return counts;
 }

@@ -12,6 +12,7 @@
 
 #include "CardLayout.h"
 #include "MediaProbe.h"
+#include "MxfAdvanceRepair/scan/ScanSummary.h"
 #include "RepairProcess.h"
 
 class OutputClaim;
@@ -22,13 +23,7 @@ struct CardOptions {
     std::string sample;  // the advance repair's sample; chosen per clip when empty
     bool copyHealthy = false;
     std::string encoder;  // "ffmpeg.exe" beside the program
-    std::string logFile;  // the library's log, for the scan's counts
     RepairFolders folders;
-};
-
-// The advance repair's scan as its log records it.
-struct ScanCounts {
-    uint64_t pictures = 0, sounds = 0, unrecognised = 0;
 };
 
 struct ClipRecord {
@@ -41,7 +36,8 @@ struct ClipRecord {
     std::string reason;  // why the clip failed or was skipped
     // The result as the encoder reads it; a healthy clip's own when not copied.
     MediaInfo media;
-    std::optional<ScanCounts> scan;
+    // What the library's scan finds in a damaged clip.
+    std::optional<vexmend::ScanSummary> scan;
 };
 
 struct CardRun {
@@ -56,6 +52,3 @@ CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& cl
 
 // The records of the entries that the card's walk passed over.
 std::vector<ClipRecord> PassedRecords(const Card& card);
-
-// The counts of the scan records in `log` from byte `from` on.
-std::optional<ScanCounts> ReadScanCounts(const std::string& log, uint64_t from);

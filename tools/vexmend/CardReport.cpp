@@ -65,8 +65,16 @@ std::string CardReportJson(const Card& card, const CardOptions& options, const C
         json << "],\n     \"scan\": ";
         if (r.scan) {
             json << "{\"picture_elements\": " << r.scan->pictures
-                 << ", \"sound_elements\": " << r.scan->sounds
-                 << ", \"unrecognised_bytes\": " << r.scan->unrecognised << "}";
+                 << ", \"sound_elements\": " << r.scan->SoundElements()
+                 << ", \"unrecognised_bytes\": " << r.scan->unrecognised
+                 << ", \"damaged_ranges\": [";
+            const char* comma = "";
+            for (const vexmend::ByteRun& run : r.scan->damaged) {
+                json << comma << "{\"offset\": " << run.offset << ", \"length\": " << run.length
+                     << "}";
+                comma = ", ";
+            }
+            json << "]}";
         } else {
             json << "null";
         }
@@ -88,7 +96,8 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
     for (const ClipRecord& r : records) {
         std::string scan = "-";
         if (r.scan) {
-            scan = std::to_string(r.scan->pictures) + "/" + std::to_string(r.scan->sounds) + "/" +
+            scan = std::to_string(r.scan->pictures) + "/" +
+                   std::to_string(r.scan->SoundElements()) + "/" +
                    std::to_string(r.scan->unrecognised);
         }
         std::snprintf(line, sizeof line, "%-28s %-8s %6d %7lld %8.2f %-11s %-22s %-12s %-16s %s\n",

@@ -1,9 +1,5 @@
 #include "SampleChoice.h"
 
-#include <optional>
-
-#include "ClipScan.h"
-
 namespace {
 
 // MPEG-1 and MPEG-2 pictures begin alike, and the scan names both MPEG-2.
@@ -33,7 +29,7 @@ bool Matches(const MediaInfo& candidate, const MediaInfo& known)
     return true;
 }
 
-bool MatchesScan(const MediaInfo& candidate, const ClipScan& scan)
+bool MatchesScan(const MediaInfo& candidate, const vexmend::ScanSummary& scan)
 {
     if (scan.pictures > 0 && scan.codec != "unknown" &&
         !SameCodec(scan.codec, candidate.videoCodec)) {
@@ -45,16 +41,16 @@ bool MatchesScan(const MediaInfo& candidate, const ClipScan& scan)
 }  // namespace
 
 int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                 const std::vector<bool>& healthy, size_t index)
+                 const std::vector<bool>& healthy, const std::optional<vexmend::ScanSummary>& scan,
+                 size_t index)
 {
     const MediaInfo& known = checked[index];
-    std::optional<ClipScan> scan;
-    if (!known.HasVideo() && known.audio.empty()) scan = ScanClip(clips[index].path);
+    const bool byScan = !known.HasVideo() && known.audio.empty() && scan;
     int best = -1;
     for (size_t i = 0; i < clips.size(); ++i) {
         const MediaInfo& candidate = checked[i];
         if (i == index || !healthy[i] || clips[i].soundOnly != clips[index].soundOnly ||
-            (scan ? !MatchesScan(candidate, *scan) : !Matches(candidate, known))) {
+            (byScan ? !MatchesScan(candidate, *scan) : !Matches(candidate, known))) {
             continue;
         }
         auto distance = [index](size_t at) { return at > index ? at - index : index - at; };

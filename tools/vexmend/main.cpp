@@ -138,7 +138,7 @@ bool ParseCommand(const std::vector<std::string>& args, Command& command)
 int Scan(const Command& command)
 {
     const std::string& path = command.positional[1];
-    const ClipScan scan = ScanClip(path);
+    const vexmend::ScanSummary scan = vexmend::ScanFile(path);
     std::fputs((command.Option("--json") ? ScanJson(path, scan) : ScanText(path, scan)).c_str(),
                stdout);
     return 0;

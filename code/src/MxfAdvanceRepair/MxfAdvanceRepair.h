@@ -16,6 +16,7 @@
 #include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/MatroskaStream.h"
 #include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
 namespace vexmend {
@@ -191,7 +192,7 @@ private:
     // stream would split them into 4 KiB system reads.
     std::shared_ptr<std::ifstream> videoStream;
     uint64_t readerStartOffset = 0;
-    uint32_t readerBufferSize = 0x2000000;
+    uint32_t readerBufferSize = kScanWindowSize;
     std::string encoderPath;
     uint32_t encoderProcessId = 0;
     uint32_t audioStreamCount = 0;
