@@ -31,7 +31,7 @@ length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElem
 length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
 compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
 element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
-prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == kEssenceKeyPrefix[3] @@ p[k + 1] == kEssenceKeyPrefix[3] @@ vexmend_unit_tests @@ *ScanWalk*
+prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == mxf::kUlDesignator[3] @@ p[k + 1] == mxf::kUlDesignator[3] @@ vexmend_unit_tests @@ *ScanWalk*
 refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 refill reads one byte less than the room @@ code/src/StreamBuffer.cpp @@ std::min(Remaining(), static_cast<uint64_t>(cursor)); @@ std::min(Remaining(), static_cast<uint64_t>(cursor) - 1); @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 reads again after a short read @@ code/src/StreamBuffer.cpp @@ if (atEnd) { @@ if (false) { @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The prefix search reads three bytes past its last position: exactly to the end.
     if (fileSize >= 3) {
         uint64_t expected = 0;
-        while (expected < fileSize - 3 && std::memcmp(file.get() + expected, kEssenceKeyPrefix, 4))
+        while (expected < fileSize - 3 && std::memcmp(file.get() + expected, mxf::kUlDesignator, 4))
             ++expected;
         Expect("prefix search", std::to_string(FindKeyPrefixStart(file.get(), fileSize - 3)),
                std::to_string(expected));

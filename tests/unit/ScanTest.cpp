@@ -26,7 +26,7 @@ struct Maker {
 
     Maker& Key(uint8_t type, const Bytes& length)
     {
-        return Append(Bytes(kEssenceKeyPrefix, kEssenceKeyPrefix + 12))
+        return Append(Bytes(mxf::kEssenceElement.bytes, mxf::kEssenceElement.bytes + 12))
             .Append({type, 1, 1, 1})
             .Append(length);
     }

@@ -150,9 +150,6 @@ void MxfAdvanceRepair::FindKeylessSound()
     for (const EssenceSample& e : audioSamples) {
         if (e.trackNumber == sampleSoundTracks[0]) return;
     }
-    static const uint8_t partition[] = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01,
-                                        0x01, 0x0D, 0x01, 0x02, 0x01, 0x01};
-    static const uint8_t fill[] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01};
     const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<uint8_t> block(kSearchBlock);
     uint64_t start = fileSize, end = fileSize;
@@ -165,8 +162,8 @@ void MxfAdvanceRepair::FindKeylessSound()
         }
         if (start == fileSize && i < size) start = at + i;
         for (i = start > at ? start - at : 0; start < fileSize && i <= last; ++i) {
-            if (std::equal(partition, partition + sizeof partition, &block[i]) ||
-                (std::equal(fill, fill + sizeof fill, &block[i]) && block[i + 8] == 0x03)) {
+            if (mxf::Matches(mxf::kPartitionPack, &block[i]) ||
+                mxf::Matches(mxf::kFillItem, &block[i])) {
                 end = at + i;
                 break;
             }

@@ -14,17 +14,16 @@ namespace vexmend {
 
 namespace {
 
-// Item type, the key's thirteenth byte: picture items are video (05h
-// SDTI-CP picture, 15h GC picture, 18h GC compound), sound items audio
-// (06h SDTI-CP sound, 16h GC sound).
+// Item type, the key's thirteenth byte: picture items (SDTI-CP picture, GC
+// picture and compound) are video, sound items (SDTI-CP and GC sound) audio.
 bool KindOfItemType(uint8_t itemType, EssenceKind& kind)
 {
     switch (itemType) {
-    case 0x05:
-    case 0x15:
-    case 0x18: kind = EssenceKind::Video; return true;
-    case 0x06:
-    case 0x16: kind = EssenceKind::Audio; return true;
+    case mxf::kCpPictureItem:
+    case mxf::kGcPictureItem:
+    case mxf::kGcCompoundItem: kind = EssenceKind::Video; return true;
+    case mxf::kCpSoundItem:
+    case mxf::kGcSoundItem: kind = EssenceKind::Audio; return true;
     default: return false;
     }
 }
@@ -58,9 +57,7 @@ EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count)
 {
     EssenceSample sample;
     if (count < kMinimumElementHeader) return sample;
-    // A fixed-size compare: the compiler turns it into two word compares, so
-    // most positions are rejected at once.
-    if (std::memcmp(bytes, kEssenceKeyPrefix, sizeof kEssenceKeyPrefix) != 0) return sample;
+    if (!mxf::Matches(mxf::kEssenceElement, bytes)) return sample;
     EssenceKind kind;
     if (!KindOfItemType(bytes[12], kind)) return sample;
     BerLength length = DecodeBerLength(bytes + 16, count - 16);
@@ -82,8 +79,8 @@ uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count)
     // Sixty-four positions at a time. The first two prefix bytes filter
     // (random bytes pass once in 64 KiB); the other two are checked for each
     // position that passes.
-    const __m128i b0 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[0]));
-    const __m128i b1 = _mm_set1_epi8(static_cast<char>(kEssenceKeyPrefix[1]));
+    const __m128i b0 = _mm_set1_epi8(static_cast<char>(mxf::kUlDesignator[0]));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(mxf::kUlDesignator[1]));
     for (; i + 64 <= count; i += 64) {
         const uint8_t* p = bytes + i;
         auto pairs = [p, b0, b1](int at) {
@@ -103,15 +100,15 @@ uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count)
                         static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h2))) << 32 |
                         static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(h3))) << 48;
         for (uint64_t k = 0; mask != 0; ++k, mask >>= 1) {
-            if ((mask & 1) != 0 && p[k + 2] == kEssenceKeyPrefix[2] &&
-                p[k + 3] == kEssenceKeyPrefix[3]) {
+            if ((mask & 1) != 0 && p[k + 2] == mxf::kUlDesignator[2] &&
+                p[k + 3] == mxf::kUlDesignator[3]) {
                 return i + k;
             }
         }
     }
 #endif
     for (; i < count; ++i) {
-        if (std::memcmp(bytes + i, kEssenceKeyPrefix, 4) == 0) return i;
+        if (std::memcmp(bytes + i, mxf::kUlDesignator, 4) == 0) return i;
     }
     return count;
 }

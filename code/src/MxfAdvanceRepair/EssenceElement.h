@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "MxfAdvanceRepair/mxf/Keys.h"
+
 namespace vexmend {
 
 class StreamBuffer;
@@ -29,14 +31,11 @@ struct BerLength {
     uint8_t fieldSize = 1;  // bytes taken by the length field
 };
 
-// Bytes 1 to 12 of every essence element key.
-constexpr uint8_t kEssenceKeyPrefix[12] = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02,
-                                           0x01, 0x01, 0x0D, 0x01, 0x03, 0x01};
-
 // Size of a key plus the shortest length field.
 constexpr uint64_t kMinimumElementHeader = 17;
 
-// Decodes a BER length field from at most `count` (and at most 9) bytes.
+// Decodes a BER length field (SMPTE ST 336) from at most `count` (and at
+// most 9) bytes.
 // Short form, long form of 1 to 8 bytes up to 7FFFFFFFFFFFFFFFh; the
 // indefinite form and anything cut off or larger give value 0.
 BerLength DecodeBerLength(const uint8_t* bytes, uint64_t count);
@@ -46,7 +45,7 @@ BerLength DecodeBerLength(const uint8_t* bytes, uint64_t count);
 EssenceSample MatchEssenceKey(const uint8_t* bytes, uint64_t count);
 
 // Offset of the first of `count` positions from `bytes` on where the first
-// four bytes of the key prefix start, or `count` when none does. Only such a
+// four bytes of a SMPTE key (mxf::kUlDesignator) start, or `count` when none does. Only such a
 // position can start an element, so a walk may step over all before it.
 // Reads bytes [bytes, bytes + count + 3): three bytes past the last position.
 uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count);

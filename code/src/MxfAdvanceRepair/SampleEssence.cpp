@@ -20,16 +20,11 @@ constexpr int kPackagesForTracks = 4;
 constexpr uint64_t kHeaderSearch = 65536;
 
 // True when a partition pack in `bytes` names OP-Atom as the operational
-// pattern: the label 06 0E 2B 34 04 01 01 vv 0D 01 02 01 10 ...
+// pattern.
 bool NamesOpAtom(const uint8_t* bytes, uint64_t size)
 {
-    static const uint8_t label[] = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01};
-    static const uint8_t atom[] = {0x0D, 0x01, 0x02, 0x01, 0x10};
-    for (uint64_t at = 0; at + 13 <= size; ++at) {
-        if (std::equal(label, label + 7, bytes + at) &&
-            std::equal(atom, atom + 5, bytes + at + 8)) {
-            return true;
-        }
+    for (uint64_t at = 0; at + mxf::kOpAtomPattern.size <= size; ++at) {
+        if (mxf::Matches(mxf::kOpAtomPattern, bytes + at)) return true;
     }
     return false;
 }

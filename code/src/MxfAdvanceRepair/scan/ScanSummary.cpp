@@ -46,7 +46,7 @@ void AddDamagedBytes(FileReader& file, const ByteRun& run, std::vector<ByteRun>&
     const uint64_t n = bytes.size();
     uint64_t i = 0;
     while (i < n) {
-        if (n - i >= kMinimumElementHeader && std::memcmp(&bytes[i], kEssenceKeyPrefix, 4) == 0) {
+        if (n - i >= kMinimumElementHeader && std::memcmp(&bytes[i], mxf::kUlDesignator, 4) == 0) {
             BerLength length = DecodeBerLength(&bytes[i + 16], n - i - 16);
             uint64_t item = 16 + length.fieldSize + length.value;
             if (length.value > 0 && item <= n - i) {
