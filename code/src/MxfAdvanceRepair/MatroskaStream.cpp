@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/codecs/CodecTable.h"
 
 namespace vexmend {
 
@@ -126,23 +127,11 @@ Bytes TrackEntry(size_t number, const MatroskaTrack& track)
 std::optional<MatroskaTrack> MatroskaVideoTrack(const std::string& codec, double rate, int width,
                                                 int height)
 {
+    const CodecFacts* row = FindCodec(codec);
+    if (row == nullptr || row->matroskaCodecId == nullptr) return std::nullopt;
     MatroskaTrack track;
-    if (codec == "mpeg2video") {
-        track.codecId = "V_MPEG2";
-    } else if (codec == "mpeg1video") {
-        track.codecId = "V_MPEG1";
-    } else if (codec == "h264") {
-        // Without a decoder configuration the frames stay in their start
-        // code form, as the MXF file holds them.
-        track.codecId = "V_MPEG4/ISO/AVC";
-    } else if (codec == "hevc") {
-        track.codecId = "V_MPEGH/ISO/HEVC";
-    } else if (codec == "dnxhd" || codec == "dvvideo") {
-        track.codecId = "V_MS/VFW/FOURCC";
-        track.codecPrivate = BitmapInfoHeader(codec == "dnxhd" ? "AVdn" : "dvsd", width, height);
-    } else {
-        return std::nullopt;
-    }
+    track.codecId = row->matroskaCodecId;
+    if (row->fourcc != nullptr) track.codecPrivate = BitmapInfoHeader(row->fourcc, width, height);
     if (rate <= 0 || width <= 0 || height <= 0) return std::nullopt;
     track.frameNanoseconds = static_cast<uint64_t>(std::llround(1e9 / rate));
     track.width = width;

@@ -1,5 +1,7 @@
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
+#include "MxfAdvanceRepair/codecs/CodecTable.h"
+
 namespace vexmend {
 
 namespace {
@@ -10,36 +12,19 @@ public:
     bool IsKeyFrame(const uint8_t*, size_t) const override { return true; }
 };
 
-struct NamedParser {
-    const char* codec;
-    const EssenceParser& (*parser)();
-};
-
-// Codec names as the encoder's stream report gives them.
-const NamedParser kParsers[] = {
-    {"mpeg2video", MpegVideoParser},
-    {"mpeg1video", MpegVideoParser},
-    {"h264", AvcParser},
-    {"hevc", HevcParser},
-    {"dnxhd", Vc3Parser},
-    {"dvvideo", DvParser},
-};
-
 }  // namespace
 
 const EssenceParser& FindEssenceParser(const std::string& codec)
 {
     static const AnyFrameParser anyFrame;
-    for (const NamedParser& entry : kParsers) {
-        if (codec == entry.codec) return entry.parser();
-    }
-    return anyFrame;
+    const CodecFacts* row = FindCodec(codec);
+    return row != nullptr && row->parser != nullptr ? row->parser() : anyFrame;
 }
 
 std::string CodecOfFrame(const uint8_t* frame, size_t size)
 {
-    for (const NamedParser& entry : kParsers) {
-        if (entry.parser().BeginsFrame(frame, size)) return entry.codec;
+    for (const CodecFacts* row = CodecsBegin(); row != CodecsEnd(); ++row) {
+        if (row->parser != nullptr && row->parser().BeginsFrame(frame, size)) return row->codec;
     }
     return "unknown";
 }

@@ -3,57 +3,28 @@
 #include <cmath>
 #include <cstdio>
 
+#include "MxfAdvanceRepair/codecs/CodecTable.h"
+
 namespace vexmend {
 
 namespace {
 
-struct RawDemuxer {
-    const char* codec;
-    const char* demuxer;
-    bool takesFrameRate;
-    bool takesPacketSize;
-};
-
-// Codec names as the encoder's stream report gives them.
-constexpr RawDemuxer kRawDemuxers[] = {
-    {"mpeg1video", "mpegvideo", false, true},
-    {"mpeg2video", "mpegvideo", false, true},
-    {"h264", "h264", true, true},
-    {"hevc", "hevc", true, true},
-    {"dnxhd", "dnxhd", true, true},
-    {"dvvideo", "dv", false, false},
-    {"mjpeg", "mjpeg", true, true},
-    {"mpeg4", "m4v", true, true},
-    {"vc1", "vc1", true, true},
-    {"cavs", "cavsvideo", true, true},
-    {"avs2", "avs2", true, true},
-    {"dirac", "dirac", true, true},
-    {"h261", "h261", true, true},
-    {"h263", "h263", true, true},
-    {"av1", "obu", true, false},
-};
 // Bytes a raw demuxer reads at a time; its default of 1 KiB makes a packet
 // for the encoder's parser of every KiB.
 constexpr const char* kRawPacketSize = "1048576";
-
-const RawDemuxer* FindRawDemuxer(const std::string& codec)
-{
-    for (const RawDemuxer& entry : kRawDemuxers) {
-        if (codec == entry.codec) return &entry;
-    }
-    return nullptr;
-}
 
 }  // namespace
 
 std::vector<std::string> RawVideoArguments(const std::string& codec, double rate)
 {
     std::vector<std::string> args;
-    const RawDemuxer* entry = FindRawDemuxer(codec);
-    if (entry == nullptr) return args;
-    if (entry->takesFrameRate) args.insert(args.end(), {"-framerate", FrameRateText(rate)});
-    if (entry->takesPacketSize) args.insert(args.end(), {"-raw_packet_size", kRawPacketSize});
-    args.insert(args.end(), {"-f", entry->demuxer});
+    const CodecFacts* row = FindCodec(codec);
+    if (row == nullptr || row->rawDemuxer == nullptr) return args;
+    if (row->demuxerTakesFrameRate) args.insert(args.end(), {"-framerate", FrameRateText(rate)});
+    if (row->demuxerTakesPacketSize) {
+        args.insert(args.end(), {"-raw_packet_size", kRawPacketSize});
+    }
+    args.insert(args.end(), {"-f", row->rawDemuxer});
     return args;
 }
 

@@ -1,0 +1,44 @@
+#include "MxfAdvanceRepair/codecs/CodecTable.h"
+
+#include <iterator>
+
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+
+namespace vexmend {
+
+namespace {
+
+// H.264 and HEVC frames stay in their start code form in the framed stream,
+// as the MXF file holds them: their tracks carry no decoder configuration.
+constexpr CodecFacts kCodecs[] = {
+    {"mpeg2video", MpegVideoParser, "mpegvideo", false, true, "V_MPEG2", nullptr},
+    {"mpeg1video", MpegVideoParser, "mpegvideo", false, true, "V_MPEG1", nullptr},
+    {"h264", AvcParser, "h264", true, true, "V_MPEG4/ISO/AVC", nullptr},
+    {"hevc", HevcParser, "hevc", true, true, "V_MPEGH/ISO/HEVC", nullptr},
+    {"dnxhd", Vc3Parser, "dnxhd", true, true, "V_MS/VFW/FOURCC", "AVdn"},
+    {"dvvideo", DvParser, "dv", false, false, "V_MS/VFW/FOURCC", "dvsd"},
+    {"mjpeg", nullptr, "mjpeg", true, true, nullptr, nullptr},
+    {"mpeg4", nullptr, "m4v", true, true, nullptr, nullptr},
+    {"vc1", nullptr, "vc1", true, true, nullptr, nullptr},
+    {"cavs", nullptr, "cavsvideo", true, true, nullptr, nullptr},
+    {"avs2", nullptr, "avs2", true, true, nullptr, nullptr},
+    {"dirac", nullptr, "dirac", true, true, nullptr, nullptr},
+    {"h261", nullptr, "h261", true, true, nullptr, nullptr},
+    {"h263", nullptr, "h263", true, true, nullptr, nullptr},
+    {"av1", nullptr, "obu", true, false, nullptr, nullptr},
+};
+
+}  // namespace
+
+const CodecFacts* FindCodec(const std::string& codec)
+{
+    for (const CodecFacts& row : kCodecs) {
+        if (codec == row.codec) return &row;
+    }
+    return nullptr;
+}
+
+const CodecFacts* CodecsBegin() { return std::begin(kCodecs); }
+const CodecFacts* CodecsEnd() { return std::end(kCodecs); }
+
+}  // namespace vexmend
