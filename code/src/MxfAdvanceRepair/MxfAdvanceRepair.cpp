@@ -32,21 +32,11 @@ void MxfAdvanceRepair::SetVideoPath(const std::wstring& newVideoPath,
 
 void MxfAdvanceRepair::Close()
 {
-    if (videoStream) {
-        try {
-            videoStream->close();
-        } catch (...) {
-            videoStream->setstate(std::ios::badbit);
-        }
-    }
+    videoFile.reset();
     samplePath.clear();
 }
 
-void MxfAdvanceRepair::CloseVideoFile()
-{
-    if (videoStream) videoStream->close();
-    videoStream.reset();
-}
+void MxfAdvanceRepair::CloseVideoFile() { videoFile.reset(); }
 
 int32_t MxfAdvanceRepair::CheckCommandExists(const std::string& command)
 {

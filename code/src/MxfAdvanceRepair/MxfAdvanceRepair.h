@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +20,7 @@
 
 namespace vexmend {
 
+class FileReader;
 class StreamBuffer;
 
 struct MxfAdvanceRepairOptions {
@@ -188,9 +188,9 @@ private:
     PackagePlan plan;
     std::optional<Timecode> resultTimecode;
     std::string resultFile;
-    // A standard stream: large reads go straight to the file, where Poco's
-    // stream would split them into 4 KiB system reads.
-    std::shared_ptr<std::ifstream> videoStream;
+    // The damaged file, read at absolute positions without a buffer of its
+    // own: large reads go straight to the file.
+    std::shared_ptr<FileReader> videoFile;
     uint64_t readerStartOffset = 0;
     uint32_t readerBufferSize = kScanWindowSize;
     std::string encoderPath;

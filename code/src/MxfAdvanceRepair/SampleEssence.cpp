@@ -1,10 +1,12 @@
 #include "MxfAdvanceRepair/SampleEssence.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <stdexcept>
 
+#include "FileReader.h"
+#include "MxfAdvanceRepair/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "StreamBuffer.h"
 
 namespace vexmend {
 
@@ -12,8 +14,6 @@ namespace {
 
 constexpr uint64_t kBlock = 8 << 20;
 constexpr uint64_t kSearchLimit = 256ull << 20;
-// A key and the longest length field: a block ending inside one is read again.
-constexpr uint64_t kOverlap = 25;
 // Picture elements after which every sound track has shown itself.
 constexpr int kPackagesForTracks = 4;
 // Bytes at the start of the file searched for the header partition pack.
@@ -29,84 +29,64 @@ bool NamesOpAtom(const uint8_t* bytes, uint64_t size)
     return false;
 }
 
-class ElementWalk {
-public:
-    explicit ElementWalk(const std::string& path)
-        : file(std::filesystem::u8path(path), std::ios::in | std::ios::binary), block(kBlock)
-    {
-    }
-
-    // Calls `visit` with each element (value offset absolute) in file order,
-    // jumping over its value, until it returns false or the first 256 MiB
-    // are walked.
-    template <typename Visit>
-    void Run(Visit visit)
-    {
-        uint64_t position = 0;
-        uint64_t got = Read(position, kBlock);
-        uint64_t i = 0;
-        while (file.is_open() && position < kSearchLimit && got >= kMinimumElementHeader) {
-            const uint64_t last = got - kMinimumElementHeader;  // last position with a header
-            if (i <= last) i += FindKeyPrefixStart(block.data() + i, last - i + 1);
-            if (i > last) {
-                if (got < kBlock) return;
-                position += got - kOverlap;
-                got = Read(position, kBlock);
-                i = 0;
-                continue;
+// Walks the first 256 MiB of the file at `path` for essence elements, as
+// the scan walks the damaged file, calling `visit` with each until it
+// returns false. A file that cannot be read shows no element.
+void WalkElements(FileReader& file, const ElementVisit& visit)
+{
+    StreamBuffer reader(
+        kBlock, 0,
+        [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
+            try {
+                return static_cast<int32_t>(file.ReadAt(offset, destination, count));
+            } catch (const std::runtime_error&) {
+                return int32_t{-1};
             }
-            EssenceSample element = MatchEssenceKey(block.data() + i, got - i);
-            if (!element.found) {
-                ++i;
-                continue;
-            }
-            element.offset += position + i;
-            if (!visit(element)) return;
-            uint64_t next = element.offset + element.size;
-            if (next < position + got && next - position + kOverlap <= got) {
-                i = next - position;
-            } else {
-                position = next;
-                got = Read(position, kBlock);
-                i = 0;
-            }
-        }
+        },
+        file.Size());
+    WalkEssenceElements(reader, std::min(file.Size(), kSearchLimit), visit);
+}
+
+// Up to `count` bytes at `offset`; none when the file cannot be read.
+std::vector<uint8_t> ReadBytes(FileReader& file, uint64_t offset, uint64_t count)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(count, file.Size())));
+    try {
+        bytes.resize(static_cast<size_t>(file.ReadAt(offset, bytes.data(), bytes.size())));
+    } catch (const std::runtime_error&) {
+        bytes.clear();
     }
-
-    uint64_t Read(uint64_t offset, uint64_t count)
-    {
-        file.clear();
-        file.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-        file.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(count));
-        return static_cast<uint64_t>(file.gcount());
-    }
-
-    const std::vector<uint8_t>& Block() const { return block; }
-
-private:
-    std::ifstream file;
-    std::vector<uint8_t> block;
-};
+    return bytes;
+}
 
 }  // namespace
 
 std::optional<EssenceSample> FindFirstElement(const std::string& path, EssenceKind kind)
 {
     std::optional<EssenceSample> first;
-    ElementWalk(path).Run([&](const EssenceSample& element) {
-        if (element.kind == kind) first = element;
-        return !first;
-    });
+    try {
+        FileReader file(path);
+        WalkElements(file, [&](const EssenceSample& element) {
+            if (element.kind == kind) first = element;
+            return !first;
+        });
+    } catch (const std::runtime_error&) {
+    }
     return first;
 }
 
 SampleEssence ReadSampleEssence(const std::string& path, const std::string& codec)
 {
     SampleEssence essence;
+    std::optional<FileReader> file;
+    try {
+        file.emplace(path);
+    } catch (const std::runtime_error&) {
+        return essence;
+    }
     std::optional<EssenceSample> picture;
     int pictures = 0;
-    ElementWalk walk(path);
-    walk.Run([&](const EssenceSample& element) {
+    WalkElements(*file, [&](const EssenceSample& element) {
         if (element.kind == EssenceKind::Video) {
             if (!picture) picture = element;
             return ++pictures <= kPackagesForTracks;
@@ -117,12 +97,14 @@ SampleEssence ReadSampleEssence(const std::string& path, const std::string& code
         }
         return true;
     });
-    const uint64_t head = walk.Read(0, kHeaderSearch);
-    essence.opAtom = NamesOpAtom(walk.Block().data(), head);
+    const std::vector<uint8_t> head = ReadBytes(*file, 0, kHeaderSearch);
+    essence.opAtom = NamesOpAtom(head.data(), head.size());
     if (!picture) return essence;
     essence.pictureKey = picture->trackNumber;
-    const uint64_t size = walk.Read(picture->offset, std::min(picture->size, kBlock));
-    const uint8_t* frame = walk.Block().data();
+    const std::vector<uint8_t> bytes = ReadBytes(*file, picture->offset,
+                                                 std::min(picture->size, kBlock));
+    const uint8_t* frame = bytes.data();
+    const uint64_t size = bytes.size();
     const EssenceParser& parser = FindEssenceParser(codec);
     size_t header = parser.StreamHeaderLength(frame, size);
     essence.streamHeader.assign(frame, frame + header);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "FileReader.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
@@ -26,12 +27,12 @@ constexpr size_t kCodecChecks = 32;
 
 int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count)
 {
-    if (videoStream->eof()) videoStream->clear();
-    videoStream->seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-    uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
-    uint64_t wanted = std::min(count, offset < fileSize ? fileSize - offset : 0);
-    videoStream->read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(wanted));
-    return static_cast<int32_t>(videoStream->gcount());
+    // Held to the size at opening by the reader; a failed read gives nothing.
+    try {
+        return static_cast<int32_t>(videoFile->ReadAt(offset, destination, count));
+    } catch (const std::runtime_error&) {
+        return 0;
+    }
 }
 
 // Runs `step`, logging the dependency's exception the way the open reports it.
@@ -56,16 +57,18 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
     const std::string path = WideToUtf8(videoPath);
     const char* const openFailed = "[Sprt] Open file stream failed,file is:";
     bool opened = GuardedOpenStep(path, [&] {
-        videoStream.reset();
+        videoFile.reset();
         videoFileSize = static_cast<int64_t>(Poco::File(path).getSize());
-        videoStream = std::make_shared<std::ifstream>(std::filesystem::u8path(path),
-                                                      std::ios::in | std::ios::binary);
+        try {
+            videoFile = std::make_shared<FileReader>(path);
+        } catch (const std::runtime_error&) {
+            // Reported as a stream that did not open, below.
+        }
     });
-    if (!opened || !videoStream || !videoStream->good()) {
+    if (!opened || !videoFile) {
         Log(LogLevel::Info, __LINE__, openFailed, path);
         return nullptr;
     }
-    videoStream->seekg(static_cast<std::streamoff>(readerStartOffset), std::ios::beg);
 
     // Measured again: the reader ends where the file ends now.
     uint64_t totalSize = 0;

@@ -38,9 +38,7 @@ uint64_t CountRejectedPositions(const StreamBuffer& reader, uint64_t lookAheadLi
 }  // namespace
 
 ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
-                                   std::vector<EssenceSample>& video,
-                                   std::vector<EssenceSample>& audio,
-                                   const ScanWalkSettings& settings)
+                                   const ElementVisit& visit, const ScanWalkSettings& settings)
 {
     ScanWalkResult result;
     uint64_t run = 0;  // unrecognised bytes since the last element
@@ -49,7 +47,7 @@ ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
         EssenceSample sample = ReadEssenceElement(reader, settings.lookAhead);
         uint64_t step = 0;
         if (sample.found) {
-            (sample.kind == EssenceKind::Video ? video : audio).push_back(sample);
+            if (!visit(sample)) break;
             step = sample.size;
             run = 0;
         } else {
@@ -70,6 +68,20 @@ ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
         }
     }
     return result;
+}
+
+ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
+                                   std::vector<EssenceSample>& video,
+                                   std::vector<EssenceSample>& audio,
+                                   const ScanWalkSettings& settings)
+{
+    return WalkEssenceElements(
+        reader, fileSize,
+        [&](const EssenceSample& sample) {
+            (sample.kind == EssenceKind::Video ? video : audio).push_back(sample);
+            return true;
+        },
+        settings);
 }
 
 }  // namespace vexmend

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "MxfAdvanceRepair/EssenceElement.h"
@@ -40,10 +41,20 @@ struct ScanWalkResult {
     std::vector<ByteRun> runs;
 };
 
-// Walks `reader` while its position is below `fileSize`, appending video
-// elements to `video` and audio elements to `audio`. Ends at the file's end,
-// at a failed look-ahead request or past the limit of unrecognised bytes in
-// one run.
+// Called with each element the walk finds (its value's offset absolute);
+// false ends the walk there.
+using ElementVisit = std::function<bool(const EssenceSample&)>;
+
+// Walks `reader` while its position is below `fileSize`, calling `visit`
+// with each element and jumping over its value. Ends at the file's end, at
+// a failed look-ahead request, past the limit of unrecognised bytes in one
+// run, or where `visit` says so.
+ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
+                                   const ElementVisit& visit,
+                                   const ScanWalkSettings& settings = ScanWalkSettings());
+
+// The walk to the end, appending video elements to `video` and audio
+// elements to `audio`.
 ScanWalkResult WalkEssenceElements(StreamBuffer& reader, uint64_t fileSize,
                                    std::vector<EssenceSample>& video,
                                    std::vector<EssenceSample>& audio,
