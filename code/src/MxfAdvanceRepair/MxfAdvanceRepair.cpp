@@ -32,11 +32,11 @@ void MxfAdvanceRepair::SetVideoPath(const std::wstring& newVideoPath,
 
 void MxfAdvanceRepair::Close()
 {
-    videoFile.reset();
+    videoStream.reset();
     samplePath.clear();
 }
 
-void MxfAdvanceRepair::CloseVideoFile() { videoFile.reset(); }
+void MxfAdvanceRepair::CloseVideoFile() { videoStream.reset(); }
 
 int32_t MxfAdvanceRepair::CheckCommandExists(const std::string& command)
 {

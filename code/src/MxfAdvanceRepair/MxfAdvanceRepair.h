@@ -190,7 +190,7 @@ private:
     std::string resultFile;
     // The damaged file, read at absolute positions without a buffer of its
     // own: large reads go straight to the file.
-    std::shared_ptr<FileReader> videoFile;
+    std::shared_ptr<FileReader> videoStream;
     uint64_t readerStartOffset = 0;
     uint32_t readerBufferSize = kScanWindowSize;
     std::string encoderPath;

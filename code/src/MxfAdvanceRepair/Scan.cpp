@@ -29,7 +29,7 @@ int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uin
 {
     // Held to the size at opening by the reader; a failed read gives nothing.
     try {
-        return static_cast<int32_t>(videoFile->ReadAt(offset, destination, count));
+        return static_cast<int32_t>(videoStream->ReadAt(offset, destination, count));
     } catch (const std::runtime_error&) {
         return 0;
     }
@@ -57,15 +57,15 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
     const std::string path = WideToUtf8(videoPath);
     const char* const openFailed = "[Sprt] Open file stream failed,file is:";
     bool opened = GuardedOpenStep(path, [&] {
-        videoFile.reset();
+        videoStream.reset();
         videoFileSize = static_cast<int64_t>(Poco::File(path).getSize());
         try {
-            videoFile = std::make_shared<FileReader>(path);
+            videoStream = std::make_shared<FileReader>(path);
         } catch (const std::runtime_error&) {
             // Reported as a stream that did not open, below.
         }
     });
-    if (!opened || !videoFile) {
+    if (!opened || !videoStream) {
         Log(LogLevel::Info, __LINE__, openFailed, path);
         return nullptr;
     }
