@@ -7,6 +7,7 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/merge/MergeArguments.h"
 #include "TextConvert.h"
 #include "support/TestSupport.h"
 
@@ -109,18 +110,41 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
     }
 }
 
-// Each audio track is an input of its own, mapped in track order and copied.
-TEST(MergeRun, ArgumentsForTwoTracks)
+// The merge's arguments: each audio track an input of its own, mapped in
+// track order and copied; the framed essence one input; the planned length
+// at the exact rate, the timecode, and the sample's operational pattern.
+TEST(MergeRun, Arguments)
 {
-    const std::vector<MergeInput> inputs{
-        {{}, "/v.dat", {}}, {{"-f", "s24le"}, "/a.dat", {}}, {{"-ac", "2"}, "/-a2", {}}};
-    std::string arguments;
-    for (const std::string& a : MxfAdvanceRepair().MergeArguments(inputs, "/o.mxf"))
-        arguments += a + " ";
-    EXPECT_EQ(arguments,
-              "-y -i file:/v.dat -f s24le -i file:/a.dat -ac 2 -i file:/-a2 -map 0:v -map 1:a "
-              "-map 2:a -acodec copy -vcodec copy -copyinkf -bsf:v setts=pts=N:dts=N -t 0.000000 "
-              "-f mxf file:/o.mxf ");
+    const struct {
+        const char* name;
+        MergeLayout layout;
+        std::vector<MergeInput> inputs;
+        const char* expected;
+    } rows[] = {
+        {"raw video and two tracks",
+         {},
+         {{{}, "/v.dat", {}}, {{"-f", "s24le"}, "/a.dat", {}}, {{"-ac", "2"}, "/-a2", {}}},
+         "-y -i file:/v.dat -f s24le -i file:/a.dat -ac 2 -i file:/-a2 -map 0:v -map 1:a -map 2:a "
+         "-acodec copy -vcodec copy -copyinkf -bsf:v setts=pts=N:dts=N -t 0.000000 -f mxf "
+         "file:/o.mxf"},
+        {"framed essence at 29.97 with a drop-frame timecode",
+         {true, 1001, 30000.0 / 1001, Timecode{10, 0, 0, 2, true}, false},
+         {{{"-r", "30000/1001", "-f", "matroska"}, "/e.dat", {}, true}},
+         "-y -r 30000/1001 -f matroska -i file:/e.dat -map 0:v -map 0:a? -acodec copy -vcodec copy "
+         "-copyinkf -bsf:v setts=pts=N:dts=N -t 33.400034 -timecode 10:00:00;02 -f mxf "
+         "file:/o.mxf"},
+        {"sound alone, one track a file",
+         {false, 0, 25, std::nullopt, true},
+         {{{"-f", "s24le"}, "/a.dat", {}}},
+         "-y -f s24le -i file:/a.dat -map 0:a -acodec copy -f mxf_opatom file:/o.mxf"},
+    };
+    for (const auto& row : rows) {
+        std::string arguments;
+        for (const std::string& a : MergeArguments(row.layout, row.inputs, "/o.mxf")) {
+            arguments += (arguments.empty() ? "" : " ") + a;
+        }
+        EXPECT_EQ(arguments, row.expected) << row.name;
+    }
 }
 
 // In an existing output folder the result takes the damaged file's name, a

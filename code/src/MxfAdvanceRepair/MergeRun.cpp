@@ -7,10 +7,9 @@
 
 #include <optional>
 
-#include "FileIdentity.h"
 #include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/codecs/RawVideoInput.h"
+#include "MxfAdvanceRepair/merge/MergeArguments.h"
 #include "platform/ChildProcess.h"
 
 namespace vexmend {
@@ -32,42 +31,6 @@ uint64_t FileSize(const std::string& path)
 
 }  // namespace
 
-std::vector<std::string> MxfAdvanceRepair::MergeArguments(const std::vector<MergeInput>& inputs,
-                                                          const std::string& outputPath) const
-{
-    std::vector<std::string> args{"-y"};
-    // Framed essence holds the video and every sound track in track order.
-    // Raw inputs: the video comes first, unless the result is sound alone;
-    // each audio track is an input of its own, described by its stream's
-    // arguments, and goes into the result in track order at its own sample
-    // format.
-    for (const MergeInput& input : inputs) {
-        args.insert(args.end(), input.args.begin(), input.args.end());
-        args.insert(args.end(), {"-i", EncoderFileName(input.path)});
-    }
-    const bool video = !SoundOnly() && !inputs.empty();
-    if (inputs.size() == 1 && inputs[0].framed) {
-        args.insert(args.end(), {"-map", "0:v", "-map", "0:a?", "-acodec", "copy"});
-    } else if (inputs.size() > size_t{video}) {
-        if (video) args.insert(args.end(), {"-map", "0:v"});
-        for (size_t i = video; i < inputs.size(); ++i) {
-            args.insert(args.end(), {"-map", std::to_string(i) + ":a"});
-        }
-        args.insert(args.end(), {"-acodec", "copy"});
-    }
-    // Every planned frame is kept, also a damaged one, and counted afresh:
-    // damaged frames carry damaged timestamps.
-    if (video) {
-        args.insert(args.end(), {"-vcodec", "copy", "-copyinkf", "-bsf:v", "setts=pts=N:dts=N",
-                                 "-t", DurationText(plan.frames.size(), frameRate)});
-    }
-    if (resultTimecode) args.insert(args.end(), {"-timecode", resultTimecode->Text()});
-    // An OP-Atom sample (one track a file) gives an OP-Atom result.
-    args.insert(args.end(),
-                {"-f", sampleOpAtom ? "mxf_opatom" : "mxf", EncoderFileName(outputPath)});
-    return args;
-}
-
 int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
                                           const std::string& outputPath)
 {
@@ -81,7 +44,9 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
         Log(LogLevel::Error, __LINE__, "[MXF] encoder input cannot be made:", ErrorText(error));
         return -1;
     }
-    std::vector<std::string> args = MergeArguments(feeds->Inputs(), outputPath);
+    const MergeLayout layout{!SoundOnly(), plan.frames.size(), frameRate, resultTimecode,
+                             sampleOpAtom};
+    std::vector<std::string> args = MergeArguments(layout, feeds->Inputs(), outputPath);
     std::string logged;
     for (const std::string& arg : args) logged += arg + " ";
     Log(LogLevel::Error, __LINE__, "[MXF] strCmdArgs is:.", logged);

@@ -78,9 +78,6 @@ public:
     // input nor grew its result.
     int32_t MergeAudioVideo(const std::vector<MergeInput>& inputs, const std::string& outputPath);
 
-    // The encoder's arguments for a merge, without the program.
-    std::vector<std::string> MergeArguments(const std::vector<MergeInput>& inputs,
-                                            const std::string& outputPath) const;
 
     // The file that the next GetRepairedVideo has the encoder write, in
     // place of one in the result folder (the caller's temporary output).
