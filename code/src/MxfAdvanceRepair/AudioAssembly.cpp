@@ -31,21 +31,21 @@ std::string AudioDataPath(const std::string& pathStem, size_t track)
 
 size_t MxfAdvanceRepair::SoundTrackCount() const
 {
-    return std::min(sampleSoundTracks.size(), audioStreams.size());
+    return std::min(sample.essence.soundTracks.size(), sample.audioStreams.size());
 }
 
 std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
 {
     const size_t tracks = SoundTrackCount();
-    if (sampleSoundTracks.size() != audioStreams.size()) {
+    if (sample.essence.soundTracks.size() != sample.audioStreams.size()) {
         Log(LogLevel::Warning, __LINE__, "[MXF] sample's sound tracks and audio streams differ:",
-            std::to_string(sampleSoundTracks.size()) + " tracks, " +
-                std::to_string(audioStreams.size()) + " streams");
+            std::to_string(sample.essence.soundTracks.size()) + " tracks, " +
+                std::to_string(sample.audioStreams.size()) + " streams");
     }
-    const auto sampleTracksEnd = sampleSoundTracks.begin() + static_cast<long>(tracks);
+    const auto sampleTracksEnd = sample.essence.soundTracks.begin() + static_cast<long>(tracks);
     std::map<uint32_t, uint64_t> strangers;
     for (const EssenceSample& entry : audioSamples) {
-        if (std::find(sampleSoundTracks.begin(), sampleTracksEnd, entry.trackNumber) ==
+        if (std::find(sample.essence.soundTracks.begin(), sampleTracksEnd, entry.trackNumber) ==
             sampleTracksEnd) {
             ++strangers[entry.trackNumber];
         }
@@ -58,11 +58,11 @@ std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
 
     std::vector<SoundTrack> selected;
     for (size_t k = 0; k < tracks; ++k) {
-        SoundTrack track{k, audioStreams[k], IsAes3Track(sampleSoundTracks[k]), {}};
+        SoundTrack track{k, sample.audioStreams[k], IsAes3Track(sample.essence.soundTracks[k]), {}};
         uint64_t misfits = 0;
         std::string misfit;
         for (const EssenceSample& entry : audioSamples) {
-            if (entry.trackNumber != sampleSoundTracks[k]) continue;
+            if (entry.trackNumber != sample.essence.soundTracks[k]) continue;
             std::string why = SoundElementMisfit(entry.size, track.stream, track.aes3, frameRate,
                                                  SoundOnly());
             if (why.empty()) {
@@ -73,7 +73,7 @@ std::vector<SoundTrack> MxfAdvanceRepair::SelectSoundTracks()
         }
         if (track.elements.empty() && misfits == 0) continue;
         const std::string name = "track " + std::to_string(k + 1) + " (" +
-                                 TrackNumberText(sampleSoundTracks[k]) + ")";
+                                 TrackNumberText(sample.essence.soundTracks[k]) + ")";
         // A track mostly made of elements that do not fit would be noise.
         if (track.elements.size() <= misfits) {
             Log(LogLevel::Warning, __LINE__,

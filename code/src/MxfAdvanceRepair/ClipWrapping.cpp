@@ -22,8 +22,9 @@ constexpr size_t kStartCodeReach = 8;
 
 void MxfAdvanceRepair::SplitClipWrappedPictures()
 {
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
-    const uint64_t frameSize = sampleFrameSize, fileSize = static_cast<uint64_t>(videoFileSize);
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
+    const uint64_t frameSize = sample.essence.frameSize,
+                   fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<EssenceSample> frames;
     uint8_t header[kFrameHeader];
     for (const EssenceSample& picture : videoSamples) {
@@ -48,8 +49,8 @@ void MxfAdvanceRepair::SplitClipWrappedPictures()
 
 void MxfAdvanceRepair::FindKeylessFrames()
 {
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
-    const uint64_t frameSize = sampleFrameSize;
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
+    const uint64_t frameSize = sample.essence.frameSize;
     // The stretches between the recognised elements' values (a value's key
     // and length field, at least 17 bytes, lie before it).
     std::vector<std::pair<uint64_t, uint64_t>> values;
@@ -74,7 +75,8 @@ void MxfAdvanceRepair::FindKeylessFrames()
             while (i <= last) {
                 if (at + i + frameSize <= to &&
                     parser.BeginsFrame(block.data() + i, static_cast<size_t>(size - i))) {
-                    found.push_back({1, frameSize, at + i, EssenceKind::Video, samplePictureKey});
+                    found.push_back(
+                        {1, frameSize, at + i, EssenceKind::Video, sample.essence.pictureKey});
                     i += frameSize;
                 } else {
                     ++i;
@@ -94,7 +96,7 @@ void MxfAdvanceRepair::FindKeylessFrames()
 
 void MxfAdvanceRepair::SplitAtFrameStarts()
 {
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
     const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<uint8_t> block(kSearchBlock);
     std::vector<EssenceSample> frames;
@@ -130,17 +132,17 @@ void MxfAdvanceRepair::SplitAtFrameStarts()
 
 bool MxfAdvanceRepair::SoundOnly() const
 {
-    return videoCodec.empty() && samplePictureKey == 0 && SoundTrackCount() > 0;
+    return sample.videoCodec.empty() && sample.essence.pictureKey == 0 && SoundTrackCount() > 0;
 }
 
 uint64_t MxfAdvanceRepair::SoundEditUnits() const
 {
-    const AudioStreamDescription& stream = audioStreams[0];
+    const AudioStreamDescription& stream = sample.audioStreams[0];
     const uint64_t blockAlign = stream.SampleFrameBytes();
     const uint64_t unit = static_cast<uint64_t>(stream.sampleRate / frameRate) * blockAlign;
     uint64_t bytes = 0;
     for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == sampleSoundTracks[0]) bytes += e.size;
+        if (e.trackNumber == sample.essence.soundTracks[0]) bytes += e.size;
     }
     return unit == 0 ? 0 : bytes / unit;
 }
@@ -148,7 +150,7 @@ uint64_t MxfAdvanceRepair::SoundEditUnits() const
 void MxfAdvanceRepair::FindKeylessSound()
 {
     for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == sampleSoundTracks[0]) return;
+        if (e.trackNumber == sample.essence.soundTracks[0]) return;
     }
     const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<uint8_t> block(kSearchBlock);
@@ -170,14 +172,15 @@ void MxfAdvanceRepair::FindKeylessSound()
         }
         at += size > 16 ? size - 16 : size;
     }
-    const AudioStreamDescription& stream = audioStreams[0];
+    const AudioStreamDescription& stream = sample.audioStreams[0];
     const uint64_t blockAlign = stream.SampleFrameBytes();
     // The clip's value ended where the next item begins: whole sample frames
     // are counted from there.
     if (start >= end || blockAlign == 0) return;
     start += (end - start) % blockAlign;
     if (start >= end) return;
-    audioSamples.push_back({1, end - start, start, EssenceKind::Audio, sampleSoundTracks[0]});
+    audioSamples.push_back(
+        {1, end - start, start, EssenceKind::Audio, sample.essence.soundTracks[0]});
     Log(LogLevel::Info, __LINE__, "[MXF] sound found without a key, bytes:", uint64_t{end - start});
 }
 

@@ -45,7 +45,7 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
         return -1;
     }
     const MergeLayout layout{!SoundOnly(), plan.frames.size(), frameRate, resultTimecode,
-                             sampleOpAtom};
+                             sample.essence.opAtom};
     std::vector<std::string> args = MergeArguments(layout, feeds->Inputs(), outputPath);
     std::string logged;
     for (const std::string& arg : args) logged += arg + " ";

@@ -14,7 +14,7 @@
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/MatroskaStream.h"
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleProfile.h"
 #include "MxfAdvanceRepair/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
@@ -78,7 +78,6 @@ public:
     // input nor grew its result.
     int32_t MergeAudioVideo(const std::vector<MergeInput>& inputs, const std::string& outputPath);
 
-
     // The file that the next GetRepairedVideo has the encoder write, in
     // place of one in the result folder (the caller's temporary output).
     void SetResultFile(const std::string& path) { resultFile = path; }
@@ -89,10 +88,10 @@ public:
     const std::vector<EssenceSample>& VideoSamples() const { return videoSamples; }
     const std::vector<EssenceSample>& AudioSamples() const { return audioSamples; }
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
-    const std::vector<AudioStreamDescription>& AudioStreams() const { return audioStreams; }
-    const std::vector<uint32_t>& SampleSoundTracks() const { return sampleSoundTracks; }
+    const std::vector<AudioStreamDescription>& AudioStreams() const { return sample.audioStreams; }
+    const std::vector<uint32_t>& SampleSoundTracks() const { return sample.essence.soundTracks; }
     double FrameRate() const { return frameRate; }
-    const std::string& VideoCodec() const { return videoCodec; }
+    const std::string& VideoCodec() const { return sample.videoCodec; }
     uint32_t AudioStreamCount() const { return audioStreamCount; }
     bool SampleChanged() const { return sampleChanged; }
     const std::wstring& VideoPath() const { return videoPath; }
@@ -158,26 +157,11 @@ private:
     std::wstring videoPath;
     std::wstring samplePath;
     std::vector<std::string> audioArgs;
-    // The sample's audio streams as its report describes them, and the track
-    // numbers of its sound elements: the n-th track carries the n-th stream.
-    std::vector<AudioStreamDescription> audioStreams;
-    std::vector<uint32_t> sampleSoundTracks;
     double frameRate = 30.0;
-    // The sample's video codec, and the stream header its first picture
-    // carries (for damaged files whose first frames lost theirs).
-    std::string videoCodec;
-    int pictureWidth = 0, pictureHeight = 0;
-    std::vector<uint8_t> sampleStreamHeader;
+    // What the sample taught beyond its audio arguments and frame rate.
+    SampleProfile sample;
     // Whether the result's video stream needs the sample's stream header.
     bool prependStreamHeader = false;
-    // The last four key bytes of the sample's first picture element (item
-    // type, element count, element type, element number); 0 when unknown.
-    uint32_t samplePictureKey = 0;
-    // The sample's frame size for codecs of constant frame size (else 0),
-    // whether its pictures are clip-wrapped, whether it is OP-Atom.
-    uint64_t sampleFrameSize = 0;
-    bool sampleClipWrapped = false;
-    bool sampleOpAtom = false;
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;

@@ -81,8 +81,9 @@ void DeleteFileIfExists(const std::string& path)
 void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 {
     FileReader reader(WideToUtf8(videoPath));
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
-    if (prependStreamHeader) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
+    if (prependStreamHeader)
+        target.Write(sample.essence.streamHeader.data(), sample.essence.streamHeader.size());
     for (const OutputFrame& frame : plan.frames) {
         CopyValue(videoSamples[frame.picture], reader, target, &parser);
     }
@@ -91,7 +92,8 @@ void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 std::optional<MergeInput> MxfAdvanceRepair::FramedInput(const std::string& pathStem,
                                                         const std::vector<SoundTrack>& tracks) const
 {
-    auto video = MatroskaVideoTrack(videoCodec, frameRate, pictureWidth, pictureHeight);
+    auto video = MatroskaVideoTrack(sample.videoCodec, frameRate, sample.pictureWidth,
+                                    sample.pictureHeight);
     if (SoundOnly() || !video) return std::nullopt;
     std::vector<MatroskaTrack> streams{*video};
     for (const SoundTrack& track : tracks) {
@@ -114,7 +116,7 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
                                           EssenceWriter& target) const
 {
     FileReader reader(WideToUtf8(videoPath));
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
     const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     MatroskaWriter stream(target, streams);
     std::vector<TrackSound> sounds;
@@ -127,9 +129,10 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
         const size_t got = static_cast<size_t>(reader.ReadAt(
             picture.offset, head.data(), std::min<uint64_t>(picture.size, head.size())));
         const bool header = f == 0 && prependStreamHeader;
-        stream.BeginBlock(0, f, (header ? sampleStreamHeader.size() : 0) + picture.size,
+        stream.BeginBlock(0, f, (header ? sample.essence.streamHeader.size() : 0) + picture.size,
                           parser.IsKeyFrame(head.data(), got));
-        if (header) target.Write(sampleStreamHeader.data(), sampleStreamHeader.size());
+        if (header)
+            target.Write(sample.essence.streamHeader.data(), sample.essence.streamHeader.size());
         parser.BreakFalseStarts(head.data(), got);
         target.Write(head.data(), got);
         if (got == head.size()) {
@@ -152,7 +155,7 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
 {
     // Decoding begins at the first key frame; the pictures are intra-only
     // when the first ones from there on are all key frames.
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
     uint8_t* head = reinterpret_cast<uint8_t*>(buffer.data());
     auto readHead = [&](size_t picture) {
         const EssenceSample& element = videoSamples[picture];
@@ -173,11 +176,11 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
     // A stream that does not begin with its codec's stream header gets the
     // sample's in front, so that the encoder can read it and every frame
     // after it can be decoded.
-    prependStreamHeader = !plan.frames.empty() && !sampleStreamHeader.empty() &&
+    prependStreamHeader = !plan.frames.empty() && !sample.essence.streamHeader.empty() &&
                           !parser.StartsWithStreamHeader(head, readHead(plan.frames[0].picture));
     if (prependStreamHeader) {
         Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
-            uint64_t{sampleStreamHeader.size()});
+            uint64_t{sample.essence.streamHeader.size()});
     }
     if (plan.frozen > 0) {
         Log(LogLevel::Info, __LINE__,
@@ -210,7 +213,7 @@ std::optional<Timecode> MxfAdvanceRepair::FindResultTimecode(std::vector<char>& 
             return found->Plus(-static_cast<int64_t>(i), frameRate);
         }
     }
-    const EssenceParser& parser = FindEssenceParser(videoCodec);
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
     for (size_t i = 0; i < pictures; ++i) {
         const EssenceSample& picture = videoSamples[i];
         int32_t got = ReadVideoAt(picture.offset, bytes,
@@ -254,7 +257,8 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
         inputs.push_back(std::move(*framed));
     } else {
         if (!SoundOnly()) {
-            inputs.push_back({RawVideoArguments(videoCodec, frameRate), pathStem + "_Video.dat",
+            inputs.push_back({RawVideoArguments(sample.videoCodec, frameRate),
+                              pathStem + "_Video.dat",
                               [this](EssenceWriter& target) { WriteVideoData(target); }});
         }
         for (MergeInput& input : AudioInputs(pathStem, tracks)) inputs.push_back(std::move(input));

@@ -30,15 +30,9 @@ int MxfAdvanceRepair::AnalyzeSampleVideo()
         samplePath.clear();
         return -1;
     }
-    SampleEssence essence = ReadSampleEssence(WideToUtf8(samplePath), videoCodec);
-    sampleStreamHeader = std::move(essence.streamHeader);
-    samplePictureKey = essence.pictureKey;
-    sampleFrameSize = essence.frameSize;
-    sampleClipWrapped = essence.clipWrapped;
-    sampleOpAtom = essence.opAtom;
+    sample.essence = ReadSampleEssence(WideToUtf8(samplePath), sample.videoCodec);
     // Sound tracks only count for streams that the report describes.
-    sampleSoundTracks = audioStreams.empty() ? std::vector<uint32_t>()
-                                             : std::move(essence.soundTracks);
+    if (sample.audioStreams.empty()) sample.essence.soundTracks.clear();
     return 0;
 }
 
@@ -52,11 +46,11 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     platform::ChildProcess child(encoderPath, args, true);
 
     audioArgs.clear();
-    audioStreams.clear();
+    sample.audioStreams.clear();
     audioStreamCount = 0;
     frameRate = 30.0;
-    videoCodec.clear();
-    pictureWidth = pictureHeight = 0;
+    sample.videoCodec.clear();
+    sample.pictureWidth = sample.pictureHeight = 0;
 
     SampleReportParser parser;
     bool rateWarned = false;
@@ -104,14 +98,14 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     int32_t exitCode = child.Wait();
 
     audioArgs = parser.AudioArgs();
-    audioStreams = parser.AudioStreams();
+    sample.audioStreams = parser.AudioStreams();
     audioStreamCount = parser.AudioStreamCount();
     frameRate = parser.FrameRate();
-    videoCodec = parser.VideoCodec();
-    pictureWidth = parser.Width();
-    pictureHeight = parser.Height();
+    sample.videoCodec = parser.VideoCodec();
+    sample.pictureWidth = parser.Width();
+    sample.pictureHeight = parser.Height();
     // A sample without audio is fine; one without any stream is no media file.
-    return parser.AudioLineSeen() || !videoCodec.empty() ? exitCode : -1;
+    return parser.AudioLineSeen() || !sample.videoCodec.empty() ? exitCode : -1;
 }
 
 }  // namespace vexmend

@@ -97,16 +97,18 @@ std::string MxfAdvanceRepair::PictureCodecMismatch()
         uint8_t head[16] = {};
         int32_t got = ReadVideoAt(picture.offset, head, std::min<uint64_t>(picture.size, 16));
         const size_t size = static_cast<size_t>(std::max(got, 0));
-        const bool sameKey = samplePictureKey == 0 ||
-                             (picture.trackNumber & mapping) == (samplePictureKey & mapping);
-        if (sameKey && FindEssenceParser(videoCodec).BeginsFrame(head, size)) {
+        const bool sameKey = sample.essence.pictureKey == 0 ||
+                             (picture.trackNumber & mapping) ==
+                                 (sample.essence.pictureKey & mapping);
+        if (sameKey && FindEssenceParser(sample.videoCodec).BeginsFrame(head, size)) {
             ++alike;
         } else if (found.empty()) {
             found = CodecOfFrame(head, size);
         }
     }
     if (2 * alike > checked) return std::string();
-    return "damaged file " + found + ", sample " + (videoCodec.empty() ? "unknown" : videoCodec);
+    return "damaged file " + found + ", sample " +
+           (sample.videoCodec.empty() ? "unknown" : sample.videoCodec);
 }
 
 int32_t MxfAdvanceRepair::Repair()
@@ -135,9 +137,9 @@ int32_t MxfAdvanceRepair::Repair()
 
     // Frames are counted one by one, also those of clip-wrapped pictures;
     // a result of sound alone counts its edit units.
-    if (sampleFrameSize > 0) SplitClipWrappedPictures();
-    if (sampleFrameSize > 0 && sampleClipWrapped) FindKeylessFrames();
-    if (sampleFrameSize == 0 && sampleClipWrapped) SplitAtFrameStarts();
+    if (sample.essence.frameSize > 0) SplitClipWrappedPictures();
+    if (sample.essence.frameSize > 0 && sample.essence.clipWrapped) FindKeylessFrames();
+    if (sample.essence.frameSize == 0 && sample.essence.clipWrapped) SplitAtFrameStarts();
     if (SoundOnly()) FindKeylessSound();
     if ((SoundOnly() ? SoundEditUnits() : videoSamples.size()) < kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});
