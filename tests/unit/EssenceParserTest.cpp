@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
+#include "MxfAdvanceRepair/plan/StartTimecode.h"
 
 namespace vexmend {
 namespace {
@@ -65,6 +68,74 @@ TEST(EssenceParser, DurationOfFrames)
     EXPECT_EQ(DurationText(12000, 23.98), "500.500000");
     EXPECT_EQ(DurationText(1000, 29.97), "33.366667");
     EXPECT_EQ(DurationText(250, 25), "10.000000");
+}
+
+// A system item whose metadata pack's user date/time stamp is the SMPTE 12M
+// timecode `hours:minutes:seconds:frames` (drop frame when `drop`).
+Bytes SystemItem(int hours, int minutes, int seconds, int frames, bool drop)
+{
+    auto bcd = [](int value) { return static_cast<uint8_t>(value / 10 << 4 | value % 10); };
+    Bytes item(mxf::kSystemMetadataPack.bytes, mxf::kSystemMetadataPack.bytes + 16);
+    Bytes value(57, 0);
+    value[40] = 0x81;
+    value[41] = static_cast<uint8_t>(bcd(frames) | (drop ? 0x40 : 0));
+    value[42] = bcd(seconds);
+    value[43] = bcd(minutes);
+    value[44] = bcd(hours);
+    item.push_back(57);
+    return Join({item, value});
+}
+
+// The result's timecode: the first packages' system items, else the
+// pictures' own, counted back to the first picture, at every rate.
+TEST(StartTimecode, FromSystemItemsOrPicturesCountedBackToTheFirstPicture)
+{
+    const Bytes picture(40, 0x55), gop{0, 0, 1, 0xB8, 0x04, 0x28, 0x62, 0x00};
+    const struct {
+        const char* name;
+        std::vector<Bytes> packages;  // what comes before each picture
+        std::vector<Bytes> pictures;
+        double rate;
+        const char* expected;
+    } rows[] = {
+        {"system item of the second package",
+         {Bytes(8), SystemItem(10, 0, 0, 5, false)},
+         {picture, picture},
+         25,
+         "10:00:00:04"},
+        {"drop frame back over a minute",
+         {Bytes(8), Bytes(8), SystemItem(10, 1, 0, 2, true)},
+         {picture, picture, picture},
+         30000.0 / 1001,
+         "10:00:59;28"},
+        {"a system item beats the pictures' own",
+         {SystemItem(9, 0, 0, 0, false), Bytes(8)},
+         {picture, Join({gop, kMpegIPicture})},
+         25,
+         "09:00:00:00"},
+        {"the second picture's GOP header",
+         {Bytes(8), Bytes(8)},
+         {Join({kMpegBPicture}), Join({gop, kMpegIPicture})},
+         25,
+         "01:02:03:03"},
+        {"none", {Bytes(8)}, {picture}, 25, "none"},
+    };
+    for (const auto& row : rows) {
+        Bytes file;
+        std::vector<EssenceSample> pictures;
+        for (size_t i = 0; i < row.pictures.size(); ++i) {
+            file.insert(file.end(), row.packages[i].begin(), row.packages[i].end());
+            pictures.push_back({1, row.pictures[i].size(), file.size(), EssenceKind::Video, 0});
+            file.insert(file.end(), row.pictures[i].begin(), row.pictures[i].end());
+        }
+        auto read = [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
+            count = std::min<uint64_t>(count, offset < file.size() ? file.size() - offset : 0);
+            std::memcpy(destination, file.data() + offset, count);
+            return count;
+        };
+        const auto found = FindStartTimecode(read, pictures, MpegVideoParser(), row.rate);
+        EXPECT_EQ(found ? found->Text() : "none", row.expected) << row.name;
+    }
 }
 
 }  // namespace

@@ -148,9 +148,6 @@ private:
     // Plans the result's frames from the tables (ContentPackages.h), with
     // the first key frame and whether every picture is one.
     void PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer);
-    // The timecode of the result's first frame, from the system items before
-    // the first pictures or else from the pictures themselves.
-    std::optional<Timecode> FindResultTimecode(std::vector<char>& buffer);
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;

@@ -10,23 +10,20 @@
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/SampleEssence.h"
-#include "MxfAdvanceRepair/SystemItem.h"
 #include "MxfAdvanceRepair/TrackSound.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
+#include "MxfAdvanceRepair/plan/StartTimecode.h"
 #include "TextConvert.h"
 
 namespace vexmend {
 
 namespace {
 
-// Bytes of a picture read to tell its kind and timecode, and bytes before a
-// picture's value searched for its package's system item.
-constexpr uint64_t kFrameHead = 65536, kSystemItemReach = 1024;
+// Bytes of a picture read to tell its kind.
+constexpr uint64_t kFrameHead = 65536;
 // Bytes of a picture read ahead of the rest to tell whether it is a key frame.
 constexpr size_t kKeyFrameHead = 4096;
-// Pictures whose system items or timecodes are looked at for the result's.
-constexpr size_t kTimecodeSearch = 50;
 // Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
 // after it a name stays within every file system's limit of 255.
 constexpr size_t kLongestStem = 200;
@@ -194,37 +191,6 @@ void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::ve
     }
 }
 
-std::optional<Timecode> MxfAdvanceRepair::FindResultTimecode(std::vector<char>& buffer)
-{
-    // The first packages' system items, each just before its picture and
-    // after the package before it; then the timecode that the pictures
-    // carry. Either is counted back to the result's first frame, the first
-    // picture's package.
-    uint8_t* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-    const size_t pictures = std::min<size_t>(videoSamples.size(), kTimecodeSearch);
-    for (size_t i = 0; i < pictures; ++i) {
-        const uint64_t end = videoSamples[i].offset;
-        uint64_t start = end > kSystemItemReach ? end - kSystemItemReach : 0;
-        if (i > 0) {
-            start = std::clamp(videoSamples[i - 1].offset + videoSamples[i - 1].size, start, end);
-        }
-        int32_t got = ReadVideoAt(start, bytes, end - start);
-        if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
-            return found->Plus(-static_cast<int64_t>(i), frameRate);
-        }
-    }
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    for (size_t i = 0; i < pictures; ++i) {
-        const EssenceSample& picture = videoSamples[i];
-        int32_t got = ReadVideoAt(picture.offset, bytes,
-                                  std::min<uint64_t>(picture.size, kFrameHead));
-        if (auto found = parser.FrameTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) {
-            return found->Plus(-static_cast<int64_t>(i), frameRate);
-        }
-    }
-    return std::nullopt;
-}
-
 std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
                                                 const std::wstring& outputDir)
 {
@@ -246,7 +212,11 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     } else {
         PlanResult(tracks, buffer);
     }
-    resultTimecode = FindResultTimecode(buffer);
+    resultTimecode = FindStartTimecode(
+        [this](uint64_t offset, uint8_t* destination, uint64_t count) {
+            return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
+        },
+        videoSamples, FindEssenceParser(sample.videoCodec), frameRate);
     if (!resultTimecode) {
         Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
             "MxfAdvanceRepair::GetRepairedVideo");
