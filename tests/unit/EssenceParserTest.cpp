@@ -4,6 +4,7 @@
 
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
+#include "MxfAdvanceRepair/plan/ContentPackages.h"
 #include "MxfAdvanceRepair/plan/StartTimecode.h"
 
 namespace vexmend {
@@ -135,6 +136,45 @@ TEST(StartTimecode, FromSystemItemsOrPicturesCountedBackToTheFirstPicture)
         };
         const auto found = FindStartTimecode(read, pictures, MpegVideoParser(), row.rate);
         EXPECT_EQ(found ? found->Text() : "none", row.expected) << row.name;
+    }
+}
+
+// The result's content packages from a file laid out as pictures (P) and
+// one track's sound elements (S) in file order: sound keeps to the picture
+// before it, a lost picture's sound repeats a picture (intra-only) or is
+// left out (long GOP), and the packages before the first key frame show it.
+TEST(PackagePlan, SoundKeepsStepWithThePictures)
+{
+    const struct {
+        const char* layout;
+        size_t firstKey;
+        bool intraOnly;
+        const char* expected;  // picture/sound of each frame; frozen, repeated, left out
+    } rows[] = {
+        {"SPSPSSPS", 0, false, "0/1 1/2 2/4 | 0 0 2"},
+        {"SPSPSSPS", 0, true, "0/1 1/2 1/3 2/4 | 0 1 1"},
+        {"SPSPSSPS", 1, false, "1/1 1/2 2/4 | 1 0 2"},
+        {"PSPPS", 0, false, "0/0 1/- 2/1 | 0 0 0"},
+    };
+    for (const auto& row : rows) {
+        std::vector<EssenceSample> pictures, sounds;
+        for (uint64_t at = 0; row.layout[at] != 0; ++at) {
+            (row.layout[at] == 'P' ? pictures : sounds)
+                .push_back(
+                    {1, 1, at, row.layout[at] == 'P' ? EssenceKind::Video : EssenceKind::Audio, 0});
+        }
+        std::vector<const EssenceSample*> track;
+        for (const EssenceSample& sound : sounds) track.push_back(&sound);
+        const PackagePlan plan = PlanPackages(pictures, row.firstKey, row.intraOnly, {track});
+        std::string text;
+        for (const OutputFrame& frame : plan.frames) {
+            const EssenceSample* sound = frame.sounds[0];
+            text += std::to_string(frame.picture) + "/" +
+                    (sound ? std::to_string(sound - sounds.data()) : "-") + " ";
+        }
+        text += "| " + std::to_string(plan.frozen) + " " + std::to_string(plan.repeated) + " " +
+                std::to_string(plan.soundLeftOut);
+        EXPECT_EQ(text, row.expected) << row.layout << " " << row.firstKey << row.intraOnly;
     }
 }
 

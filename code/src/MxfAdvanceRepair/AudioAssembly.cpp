@@ -114,7 +114,8 @@ void MxfAdvanceRepair::WriteSoundTrack(size_t t, const SoundTrack& track,
         return;
     }
     TrackSound sound(track, static_cast<uint64_t>(videoFileSize));
-    for (const OutputFrame& frame : plan.frames) sound.Write(frame.sounds[t], reader, target);
+    for (const OutputFrame& frame : plan.packages.frames)
+        sound.Write(frame.sounds[t], reader, target);
 }
 
 }  // namespace vexmend

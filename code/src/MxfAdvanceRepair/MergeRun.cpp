@@ -44,7 +44,7 @@ int32_t MxfAdvanceRepair::MergeAudioVideo(const std::vector<MergeInput>& inputs,
         Log(LogLevel::Error, __LINE__, "[MXF] encoder input cannot be made:", ErrorText(error));
         return -1;
     }
-    const MergeLayout layout{!SoundOnly(), plan.frames.size(), frameRate, resultTimecode,
+    const MergeLayout layout{!SoundOnly(), plan.packages.frames.size(), frameRate, plan.timecode,
                              sample.essence.opAtom};
     std::vector<std::string> args = MergeArguments(layout, feeds->Inputs(), outputPath);
     std::string logged;

@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "LogSink.h"
-#include "MxfAdvanceRepair/ContentPackages.h"
 #include "MxfAdvanceRepair/EssenceElement.h"
 #include "MxfAdvanceRepair/EssenceFeed.h"
 #include "MxfAdvanceRepair/MatroskaStream.h"
 #include "MxfAdvanceRepair/sample/SampleProfile.h"
 #include "MxfAdvanceRepair/ScanWalk.h"
-#include "MxfAdvanceRepair/codecs/Timecode.h"
+#include "MxfAdvanceRepair/plan/RepairPlan.h"
 
 namespace vexmend {
 
@@ -145,9 +144,8 @@ private:
     std::vector<MergeInput> AudioInputs(const std::string& pathStem,
                                         const std::vector<SoundTrack>& tracks) const;
     void WriteSoundTrack(size_t t, const SoundTrack& track, EssenceWriter& target) const;
-    // Plans the result's frames from the tables (ContentPackages.h), with
-    // the first key frame and whether every picture is one.
-    void PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer);
+    // Logs what the plan made of the pictures and the sound.
+    void LogPlan();
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
@@ -157,14 +155,11 @@ private:
     double frameRate = 30.0;
     // What the sample taught beyond its audio arguments and frame rate.
     SampleProfile sample;
-    // Whether the result's video stream needs the sample's stream header.
-    bool prependStreamHeader = false;
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;
     // The result's frames and its timecode, worked out by GetRepairedVideo.
-    PackagePlan plan;
-    std::optional<Timecode> resultTimecode;
+    RepairPlan plan;
     std::string resultFile;
     // The damaged file, read at absolute positions without a buffer of its
     // own: large reads go straight to the file.

@@ -13,15 +13,13 @@
 #include "MxfAdvanceRepair/TrackSound.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
-#include "MxfAdvanceRepair/plan/StartTimecode.h"
+#include "MxfAdvanceRepair/plan/RepairPlan.h"
 #include "TextConvert.h"
 
 namespace vexmend {
 
 namespace {
 
-// Bytes of a picture read to tell its kind.
-constexpr uint64_t kFrameHead = 65536;
 // Bytes of a picture read ahead of the rest to tell whether it is a key frame.
 constexpr size_t kKeyFrameHead = 4096;
 // Longest stem of the data files' names in bytes, so that with "_Audio16.dat"
@@ -79,9 +77,9 @@ void MxfAdvanceRepair::WriteVideoData(EssenceWriter& target) const
 {
     FileReader reader(WideToUtf8(videoPath));
     const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    if (prependStreamHeader)
+    if (plan.prependStreamHeader)
         target.Write(sample.essence.streamHeader.data(), sample.essence.streamHeader.size());
-    for (const OutputFrame& frame : plan.frames) {
+    for (const OutputFrame& frame : plan.packages.frames) {
         CopyValue(videoSamples[frame.picture], reader, target, &parser);
     }
 }
@@ -119,13 +117,14 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
     std::vector<TrackSound> sounds;
     for (const SoundTrack& track : tracks) sounds.emplace_back(track, fileSize);
     std::vector<uint8_t> head(kKeyFrameHead);
-    for (size_t f = 0; f < plan.frames.size(); ++f) {
+    for (size_t f = 0; f < plan.packages.frames.size(); ++f) {
         // The picture's first bytes tell whether it is a key frame; they go
         // to the encoder from here, the rest straight from the file.
-        const EssenceSample picture = HeldPart(videoSamples[plan.frames[f].picture], fileSize);
+        const EssenceSample picture = HeldPart(videoSamples[plan.packages.frames[f].picture],
+                                               fileSize);
         const size_t got = static_cast<size_t>(reader.ReadAt(
             picture.offset, head.data(), std::min<uint64_t>(picture.size, head.size())));
-        const bool header = f == 0 && prependStreamHeader;
+        const bool header = f == 0 && plan.prependStreamHeader;
         stream.BeginBlock(0, f, (header ? sample.essence.streamHeader.size() : 0) + picture.size,
                           parser.IsKeyFrame(head.data(), got));
         if (header)
@@ -140,7 +139,7 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
         }
         stream.EndBlock();
         for (size_t t = 0; t < tracks.size(); ++t) {
-            const EssenceSample* entry = plan.frames[f].sounds[t];
+            const EssenceSample* entry = plan.packages.frames[f].sounds[t];
             stream.BeginBlock(t + 1, f, sounds[t].Size(entry), true);
             sounds[t].Write(entry, reader, target);
             stream.EndBlock();
@@ -148,46 +147,22 @@ void MxfAdvanceRepair::WriteFramedEssence(const std::vector<SoundTrack>& tracks,
     }
 }
 
-void MxfAdvanceRepair::PlanResult(const std::vector<SoundTrack>& tracks, std::vector<char>& buffer)
+void MxfAdvanceRepair::LogPlan()
 {
-    // Decoding begins at the first key frame; the pictures are intra-only
-    // when the first ones from there on are all key frames.
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    uint8_t* head = reinterpret_cast<uint8_t*>(buffer.data());
-    auto readHead = [&](size_t picture) {
-        const EssenceSample& element = videoSamples[picture];
-        int32_t got = ReadVideoAt(element.offset, head,
-                                  std::min<uint64_t>(element.size, kFrameHead));
-        return static_cast<size_t>(std::max(got, 0));
-    };
-    auto isKey = [&](size_t picture) { return parser.IsKeyFrame(head, readHead(picture)); };
-    size_t firstKey = 0;
-    while (firstKey < videoSamples.size() && !isKey(firstKey)) ++firstKey;
-    bool intraOnly = firstKey < videoSamples.size();
-    for (size_t i = firstKey; intraOnly && i < std::min(videoSamples.size(), firstKey + 16); ++i) {
-        intraOnly = isKey(i);
-    }
-    std::vector<std::vector<const EssenceSample*>> elements;
-    for (const SoundTrack& track : tracks) elements.push_back(track.elements);
-    plan = PlanPackages(videoSamples, firstKey, intraOnly, elements);
-    // A stream that does not begin with its codec's stream header gets the
-    // sample's in front, so that the encoder can read it and every frame
-    // after it can be decoded.
-    prependStreamHeader = !plan.frames.empty() && !sample.essence.streamHeader.empty() &&
-                          !parser.StartsWithStreamHeader(head, readHead(plan.frames[0].picture));
-    if (prependStreamHeader) {
+    const PackagePlan& packages = plan.packages;
+    if (plan.prependStreamHeader) {
         Log(LogLevel::Info, __LINE__, "[MXF] stream header taken from the sample, bytes:",
             uint64_t{sample.essence.streamHeader.size()});
     }
-    if (plan.frozen > 0) {
+    if (packages.frozen > 0) {
         Log(LogLevel::Info, __LINE__,
             "[MXF] pictures before the first key frame, shown as the key frame:",
-            uint64_t{plan.frozen});
+            uint64_t{packages.frozen});
     }
-    if (plan.repeated > 0 || plan.soundLeftOut > 0) {
+    if (packages.repeated > 0 || packages.soundLeftOut > 0) {
         Log(LogLevel::Warning, __LINE__, "[MXF] sound whose picture was lost:",
-            std::to_string(plan.repeated) + " pictures repeated, " +
-                std::to_string(plan.soundLeftOut) + " sound elements left out");
+            std::to_string(packages.repeated) + " pictures repeated, " +
+                std::to_string(packages.soundLeftOut) + " sound elements left out");
     }
 }
 
@@ -204,20 +179,22 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
     std::string folder = Poco::Path(WideToUtf8(outputDir)).toString();
     std::string pathStem = folder + "/" + Stem(damagedPath);
 
-    std::vector<char> buffer(kFrameHead);
     const std::vector<SoundTrack> tracks = SelectSoundTracks();
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
+    const ReadAtFunction read = [this](uint64_t offset, uint8_t* destination, uint64_t count) {
+        return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
+    };
     // Sound alone is written as found, without pictures to keep step with.
-    if (SoundOnly()) {
-        plan = PackagePlan();
-    } else {
-        PlanResult(tracks, buffer);
+    plan = RepairPlan();
+    if (!SoundOnly()) {
+        std::vector<std::vector<const EssenceSample*>> elements;
+        for (const SoundTrack& track : tracks) elements.push_back(track.elements);
+        plan = PlanPictures(read, videoSamples, parser, !sample.essence.streamHeader.empty(),
+                            elements);
+        LogPlan();
     }
-    resultTimecode = FindStartTimecode(
-        [this](uint64_t offset, uint8_t* destination, uint64_t count) {
-            return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
-        },
-        videoSamples, FindEssenceParser(sample.videoCodec), frameRate);
-    if (!resultTimecode) {
+    plan.timecode = FindStartTimecode(read, videoSamples, parser, frameRate);
+    if (!plan.timecode) {
         Log(LogLevel::Info, __LINE__, "[MXF] no timecode in the damaged file, the result has none",
             "MxfAdvanceRepair::GetRepairedVideo");
     }

@@ -1,4 +1,4 @@
-#include "MxfAdvanceRepair/ContentPackages.h"
+#include "MxfAdvanceRepair/plan/ContentPackages.h"
 
 #include <algorithm>
 
