@@ -10,17 +10,18 @@ namespace {
 enum class Damage { HeaderAndFooter, FirstFrame, FirstMiB, ByteErrors, SoundAndPictures };
 
 struct Recording {
-    const char* name;
-    const char* make;  // shell command writing the healthy file to $out, else MakeMxf(spec)
-    MediaSpec spec;
-    Damage damage;
-    double rate;
-    int tracks;         // audio tracks of the result, track i a tone of 440 + 110 i Hz,
-    const char* track;  // each one described so
-    MediaSpec sample = MediaSpec{0};  // frames 0: the healthy file is the sample
-    const char* warning = nullptr;    // the record on sound left out
-    const char* timecode = "00:00:";  // hours and minutes of the file's first package
-    int repeated = 0;                 // pictures repeated for sound whose picture was lost
+    const char* name = "";
+    // Shell command writing the healthy file to $out, else MakeMxf(recipe).
+    const char* make = nullptr;
+    MediaRecipe recipe = {};
+    Damage damage = Damage::HeaderAndFooter;
+    double rate = 25;
+    int tracks = 1;          // audio tracks of the result, track i a tone of 440 + 110 i Hz,
+    const char* track = "";  // each one described so
+    MediaRecipe sample = MediaRecipe{0};  // frames 0: the healthy file is the sample
+    const char* warning = nullptr;        // the record on sound left out
+    const char* timecode = "00:00:";      // hours and minutes of the file's first package
+    int repeated = 0;                     // pictures repeated for sound whose picture was lost
 };
 
 void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
@@ -105,11 +106,11 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     const std::string healthy = media / "healthy.mxf", damaged = media / "damaged\\" + c.name;
     const std::string sample = c.sample.frames > 0 ? media / "sample.mxf" : healthy;
     const std::string output = work / "out/repaired.mxf";
-    if (c.make == nullptr) MakeMxf(healthy, c.spec);
+    if (c.make == nullptr) MakeMxf(healthy, c.recipe);
     ASSERT_EQ(c.make ? RunShell("out=" + Quote(healthy) + "; " + c.make) : 0, 0);
     if (sample != healthy) MakeMxf(sample, c.sample);
     std::vector<uint8_t> bytes = ReadBytes(healthy);
-    Apply(c.damage, bytes, c.spec.audioStreams);
+    Apply(c.damage, bytes, c.recipe.audioStreams);
     WriteBytes(damaged, bytes);
     int64_t frames = 0, lost = -1, recorded = 0;  // found pictures; packages lost before them
     for (const ReferenceElement& e : ReferenceWalk(bytes)) frames += e.kind == 0;
@@ -165,7 +166,7 @@ const Damage kHeader = Damage::HeaderAndFooter, kFirstFrame = Damage::FirstFrame
 const Damage kFirstMiB = Damage::FirstMiB, kSoundAndPictures = Damage::SoundAndPictures;
 // The first package's sound is left out when its picture is gone.
 const char* const kFirstSound = " sound elements left out";
-const MediaSpec kStereoS16{};
+const MediaRecipe kStereoS16{};
 const char* const kUndescribed = "[MXF] sound elements of a track the sample does not describe";
 const std::string kFfmpeg = "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=";
 const std::string kSine = " -f lavfi -i sine=sample_rate=48000 -timecode 10:00:00:00 -shortest ";
@@ -194,85 +195,89 @@ const char* const kTen = "10:00:";
 INSTANTIATE_TEST_SUITE_P(
     Recordings, AdvanceRepair,
     ::testing::Values(
-        Recording{"s24le_stereo_2997", nullptr, MediaSpec{60, "30000/1001", "pcm_s24le", 2, 1},
-                  kHeader, 29.97, 1, "pcm_s24le,48000,2"},
-        Recording{"s24le_eight_mono_one_sound_element_lost", nullptr,
-                  MediaSpec{50, "25", "pcm_s24le", 1, 8}, kHeader, 25, 8, "pcm_s24le,48000,1"},
-        Recording{"stereo_s16le_sample_for_mono_s24le", nullptr,
-                  MediaSpec{50, "25", "pcm_s24le", 1, 1}, kHeader, 25, 0, "", kStereoS16,
-                  "[MXF] audio track left out, its sound elements do not fit the sample: track 1"},
-        Recording{"video_only_sample", nullptr, kStereoS16, kHeader, 25, 0, "",
-                  MediaSpec{50, "25", "pcm_s16le", 2, 0}, kUndescribed},
-        Recording{"mpeg2_hd_422_50mbit_first_mib_lost",
-                  kMpegHd.c_str(),
-                  {},
-                  kFirstMiB,
-                  25,
-                  1,
-                  "pcm_s24le,48000,1",
-                  {0},
-                  kFirstSound,
-                  kTen},
-        Recording{"mpeg2_hd_422_50mbit_sound_and_pictures_lost",
-                  kMpegHd.c_str(),
-                  {},
-                  kSoundAndPictures,
-                  25,
-                  1,
-                  "pcm_s24le,48000,1",
-                  {0},
-                  "0 pictures repeated, 3 sound elements left out",
-                  kTen},
-        Recording{"gstreamer_mpeg2_one_sequence_header",
-                  kGstreamer.c_str(),
-                  {},
-                  kFirstFrame,
-                  25,
-                  1,
-                  "pcm_s16le,48000,2",
-                  {0},
-                  kFirstSound},
-        Recording{"h264_gop50_first_mib_lost",
-                  kH264.c_str(),
-                  {},
-                  kFirstMiB,
-                  25,
-                  1,
-                  "pcm_s16le,48000,1",
-                  {0},
-                  kFirstSound,
-                  kTen},
-        Recording{"d10_imx50_aes3_sound_byte_errors",
-                  kD10.c_str(),
-                  {},
-                  Damage::ByteErrors,
-                  25,
-                  1,
-                  "pcm_s16le,48000,4",
-                  {0},
-                  nullptr,
-                  kTen},
-        Recording{"d10_imx50_sound_and_pictures_lost",
-                  kD10.c_str(),
-                  {},
-                  kSoundAndPictures,
-                  25,
-                  1,
-                  "pcm_s16le,48000,4",
-                  {0},
-                  "3 pictures repeated, 0 sound elements left out",
-                  kTen,
-                  3},
-        Recording{"dv_header_lost",
-                  kDv.c_str(),
-                  {},
-                  kHeader,
-                  25,
-                  1,
-                  "pcm_s16le,48000,1",
-                  {0},
-                  nullptr,
-                  kTen}),
+        Recording{.name = "s24le_stereo_2997",
+                  .recipe = {60, "30000/1001", "pcm_s24le", 2, 1},
+                  .damage = kHeader,
+                  .rate = 29.97,
+                  .tracks = 1,
+                  .track = "pcm_s24le,48000,2"},
+        Recording{.name = "s24le_eight_mono_one_sound_element_lost",
+                  .recipe = {50, "25", "pcm_s24le", 1, 8},
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 8,
+                  .track = "pcm_s24le,48000,1"},
+        Recording{.name = "stereo_s16le_sample_for_mono_s24le",
+                  .recipe = {50, "25", "pcm_s24le", 1, 1},
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 0,
+                  .track = "",
+                  .sample = kStereoS16,
+                  .warning = "[MXF] audio track left out, its sound elements do not fit the "
+                             "sample: track 1"},
+        Recording{.name = "video_only_sample",
+                  .recipe = kStereoS16,
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 0,
+                  .track = "",
+                  .sample = {50, "25", "pcm_s16le", 2, 0},
+                  .warning = kUndescribed},
+        Recording{.name = "mpeg2_hd_422_50mbit_first_mib_lost",
+                  .make = kMpegHd.c_str(),
+                  .damage = kFirstMiB,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s24le,48000,1",
+                  .warning = kFirstSound,
+                  .timecode = kTen},
+        Recording{.name = "mpeg2_hd_422_50mbit_sound_and_pictures_lost",
+                  .make = kMpegHd.c_str(),
+                  .damage = kSoundAndPictures,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s24le,48000,1",
+                  .warning = "0 pictures repeated, 3 sound elements left out",
+                  .timecode = kTen},
+        Recording{.name = "gstreamer_mpeg2_one_sequence_header",
+                  .make = kGstreamer.c_str(),
+                  .damage = kFirstFrame,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,2",
+                  .warning = kFirstSound},
+        Recording{.name = "h264_gop50_first_mib_lost",
+                  .make = kH264.c_str(),
+                  .damage = kFirstMiB,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .warning = kFirstSound,
+                  .timecode = kTen},
+        Recording{.name = "d10_imx50_aes3_sound_byte_errors",
+                  .make = kD10.c_str(),
+                  .damage = Damage::ByteErrors,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,4",
+                  .timecode = kTen},
+        Recording{.name = "d10_imx50_sound_and_pictures_lost",
+                  .make = kD10.c_str(),
+                  .damage = kSoundAndPictures,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,4",
+                  .warning = "3 pictures repeated, 0 sound elements left out",
+                  .timecode = kTen,
+                  .repeated = 3},
+        Recording{.name = "dv_header_lost",
+                  .make = kDv.c_str(),
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen}),
     [](const ::testing::TestParamInfo<Recording>& info) { return std::string(info.param.name); });
 
 // OP-Atom files of one track each, their essence clip-wrapped: one element

@@ -20,7 +20,7 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
     const Damage header = [](auto& b) { std::fill_n(b.begin(), ReferenceWalk(b)[0].key, 0); };
     const struct {
         const char* input;  // in the current folder
-        MediaSpec spec;
+        MediaRecipe recipe;
         Damage damage;
         size_t audioStreams;           // of the result; 0: the repair fails
         const char* output = nullptr;  // in the current folder; else in the work folder
@@ -35,8 +35,8 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
         {"file:x", {}, none, 1},
         {"C0001.MXF", {}, none, 1, "file:C0001.MXF"},
     };
-    MakeMxf(media / "evil.mxf", MediaSpec{10});
-    MakeMxf(media / "x", MediaSpec{10});
+    MakeMxf(media / "evil.mxf", MediaRecipe{10});
+    MakeMxf(media / "x", MediaRecipe{10});
     WriteBytes(media / "victim.txt", {'v'});
     WriteBytes(media / "take.mxf", {'k'});
     struct Back {
@@ -51,7 +51,7 @@ TEST_F(GeneralRepair, KeepsEveryStreamAndRefusesAFileThatIsNoLongerMxf)
         const std::string input = media / c.input;
         const std::string given = c.output ? c.output : work / "new dir/" + c.input + ".mxf";
         const std::string output = c.output ? media / c.output : given;
-        MakeMxf(input, c.spec);
+        MakeMxf(input, c.recipe);
         std::vector<uint8_t> bytes = ReadBytes(input);
         c.damage(bytes);
         WriteBytes(input, bytes);

@@ -25,7 +25,7 @@ TEST_F(NoEncoder, RepairsFailAndLeaveOnlyAnOlderFileThatTheEncoderNeverTouched)
     };
     const std::string standIn =
         "#!/bin/sh\nfor last; do :; done\necho partial >\"${last#file:}\"\nexit 1";
-    MakeMxf(clip, MediaSpec{});
+    MakeMxf(clip, MediaRecipe{});
     const auto before = HashTree(media.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);

@@ -149,8 +149,8 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
 TEST_F(ResultIntegrity, ProcessesSharingAWorkFolder)
 {
     const std::string m = media.Path();
-    MakeMxf(m + "/a.mxf", MediaSpec{150});
-    MakeMxf(m + "/b.mxf", MediaSpec{107, "25", "pcm_s16le", 2, 2});
+    MakeMxf(m + "/a.mxf", MediaRecipe{150});
+    MakeMxf(m + "/b.mxf", MediaRecipe{107, "25", "pcm_s16le", 2, 2});
     std::filesystem::create_directories(m + "/cardA");
     std::filesystem::create_directories(m + "/cardB");
     const std::string a = Damaged(m + "/a.mxf", m + "/cardA/C0001.MXF");
@@ -222,7 +222,7 @@ TEST_F(ResultIntegrity, EncoderDiesWithItsHost)
     prctl(PR_SET_CHILD_SUBREAPER, 0);
     EXPECT_TRUE(TemporaryFilesIn(work / "out"));
     EXPECT_FALSE(HashTree(work / "work/RepairedVideo").empty());
-    MakeMxf(media / "other.mxf", MediaSpec{5});
+    MakeMxf(media / "other.mxf", MediaRecipe{5});
     EXPECT_EQ(QorMxfGeneralRepair((media / "other.mxf").c_str(), (work / "other.mxf").c_str()),
               VEXMEND_OK);
     EXPECT_FALSE(TemporaryFilesIn(work / "out"));

@@ -31,17 +31,17 @@ std::string Quote(const std::string& text)
     return quoted + "'";
 }
 
-void MakeMxf(const std::string& path, const MediaSpec& spec)
+void MakeMxf(const std::string& path, const MediaRecipe& recipe)
 {
     std::ostringstream command, map;
-    command << "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=" << spec.rate;
-    for (int i = 0; i < spec.audioStreams; ++i) {
+    command << "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=" << recipe.rate;
+    for (int i = 0; i < recipe.audioStreams; ++i) {
         command << " -f lavfi -i sine=sample_rate=48000:frequency=" << 440 + 110 * i;
         map << " -map " << i + 1 << ":a";
     }
-    command << " -map 0:v" << map.str() << " -frames:v " << spec.frames
-            << " -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p -c:a " << spec.audioCodec << " -ac "
-            << spec.channels << " -shortest -f mxf " << Quote(path);
+    command << " -map 0:v" << map.str() << " -frames:v " << recipe.frames
+            << " -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p -c:a " << recipe.audioCodec << " -ac "
+            << recipe.channels << " -shortest -f mxf " << Quote(path);
     std::string output;
     if (RunShell(command.str(), &output) != 0) throw std::runtime_error(path + ": " + output);
 }

@@ -37,7 +37,7 @@ std::map<std::string, uint64_t> HashTree(const std::string& folder);
 int RunShell(const std::string& command, std::string* output = nullptr);
 std::string Quote(const std::string& text);  // single-quoted for the shell
 
-struct MediaSpec {
+struct MediaRecipe {
     int frames = 50;
     std::string rate = "25";  // ffmpeg rate text, e.g. "30000/1001"
     std::string audioCodec = "pcm_s16le";
@@ -46,7 +46,7 @@ struct MediaSpec {
 };
 
 // Writes an OP1a MXF file with MPEG-2 video and PCM audio.
-void MakeMxf(const std::string& path, const MediaSpec& spec);
+void MakeMxf(const std::string& path, const MediaRecipe& recipe);
 
 // What ffprobe reports on a file; zero and empty when it cannot read it.
 struct ProbeResult {
