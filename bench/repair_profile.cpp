@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "TextConvert.h"

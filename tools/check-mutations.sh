@@ -20,18 +20,18 @@ build=${1:-$root/build-mutations}
 only=${2:-}
 
 faults=$(cat <<'EOF'
-run of rejected positions: one more position tested against the window @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead + 1, limit - 1) @@ vexmend_unit_tests @@ *ScanWalk*
-run of rejected positions: one more position than the byte limit allows @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead, limit) @@ vexmend_unit_tests @@ *ScanWalk*
-run of rejected positions: last header in the window not tested @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ std::min(last, available - kMinimumElementHeader) @@ std::min(last, available - kMinimumElementHeader - 1) @@ vexmend_unit_tests @@ *ScanWalk*
-run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
-byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - run @@ settings.unrecognisedLimit - run @@ vexmend_unit_tests @@ *ScanWalk*
-byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@ if (run > settings.unrecognisedLimit) { @@ if (run >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
-byte limit: counts the whole file, not one run @@ code/src/MxfAdvanceRepair/ScanWalk.cpp @@             run = 0;\n @@ \n @@ vexmend_unit_tests @@ *ScanWalk*
-length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ *ScanWalk*
-length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
-compound item 18h not video @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
-element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
-prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/EssenceElement.cpp @@ p[k + 3] == mxf::kUlDesignator[3] @@ p[k + 1] == mxf::kUlDesignator[3] @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: one more position tested against the window @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead + 1, limit - 1) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: one more position than the byte limit allows @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ std::min(available - lookAhead, limit - 1) @@ std::min(available - lookAhead, limit) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: last header in the window not tested @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ std::min(last, available - kMinimumElementHeader) @@ std::min(last, available - kMinimumElementHeader - 1) @@ vexmend_unit_tests @@ *ScanWalk*
+run of rejected positions: stops one past the element @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ .found) return i; @@ .found) return i + 1; @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: run not cut at the limit @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ settings.unrecognisedLimit + 1 - run @@ settings.unrecognisedLimit - run @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: reached at the limit, not past it @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@ if (run > settings.unrecognisedLimit) { @@ if (run >= settings.unrecognisedLimit) { @@ vexmend_unit_tests @@ *ScanWalk*
+byte limit: counts the whole file, not one run @@ code/src/MxfAdvanceRepair/scan/ScanWalk.cpp @@             run = 0;\n @@ \n @@ vexmend_unit_tests @@ *ScanWalk*
+length bound 7FFFFFFFFFFFFFFFh excluded @@ code/src/MxfAdvanceRepair/scan/EssenceElement.cpp @@ if (value > 0x7FFFFFFFFFFFFFFFull) return length; @@ if (value >= 0x7FFFFFFFFFFFFFFFull) return length; @@ vexmend_unit_tests @@ *ScanWalk*
+length field of nine bytes accepted @@ code/src/MxfAdvanceRepair/scan/EssenceElement.cpp @@ || following > 8) return length; @@ || following > 9) return length; @@ vexmend_unit_tests @@ *ScanWalk*
+compound item 18h not video @@ code/src/MxfAdvanceRepair/scan/EssenceElement.cpp @@ case 0x18: @@ case 0x19: @@ vexmend_unit_tests @@ *ScanWalk*
+element test ignores the walk's look-ahead @@ code/src/MxfAdvanceRepair/scan/EssenceElement.cpp @@ std::min(reader.Remaining(), lookAhead))) return EssenceSample(); @@ std::min(reader.Remaining(), kLookAhead))) return EssenceSample(); @@ vexmend_unit_tests @@ *ScanWalk*
+prefix search checks the wrong fourth byte @@ code/src/MxfAdvanceRepair/scan/EssenceElement.cpp @@ p[k + 3] == mxf::kUlDesignator[3] @@ p[k + 1] == mxf::kUlDesignator[3] @@ vexmend_unit_tests @@ *ScanWalk*
 refill drops the unconsumed tail @@ code/src/StreamBuffer.cpp @@ std::memmove(buffer.get(), buffer.get() + cursor, static_cast<size_t>(available)); @@ (void)0; @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 refill reads one byte less than the room @@ code/src/StreamBuffer.cpp @@ std::min(Remaining(), static_cast<uint64_t>(cursor)); @@ std::min(Remaining(), static_cast<uint64_t>(cursor) - 1); @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
 reads again after a short read @@ code/src/StreamBuffer.cpp @@ if (atEnd) { @@ if (false) { @@ vexmend_unit_tests @@ StreamBuffer.*:*ScanWalk*
@@ -44,21 +44,21 @@ report: video message without its trailing space @@ code/src/MxfAdvanceRepair/Sc
 report: audio percentage from the video total @@ code/src/MxfAdvanceRepair/ScanReport.cpp @@ static_cast<int64_t>(audioTotal)) / fileSize @@ static_cast<int64_t>(videoTotal)) / fileSize @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: four frames enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ kMinimumVideoFrames = 5; @@ kMinimumVideoFrames = 4; @@ vexmend_unit_tests @@ Scan.*
 five-frame rule: five frames not enough @@ code/src/MxfAdvanceRepair/Scan.cpp @@ videoSamples.size()) < kMinimumVideoFrames) { @@ videoSamples.size()) <= kMinimumVideoFrames) { @@ vexmend_unit_tests @@ Scan.*
-window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/ScanWalk.h @@ kScanWindowSize = 0x2000000; @@ kScanWindowSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
+window of 64 MiB instead of 32 MiB @@ code/src/MxfAdvanceRepair/scan/ScanWalk.h @@ kScanWindowSize = 0x2000000; @@ kScanWindowSize = 0x4000000; @@ vexmend_unit_tests @@ Scan.*
 log: no space before an empty value @@ code/src/LogSink.cpp @@ << message << ' ' << value @@ << message << (value.empty() ? "" : " ") << value @@ vexmend_unit_tests @@ LogSink.*
 log: record at the threshold dropped @@ code/src/LogSink.cpp @@ if (static_cast<int32_t>(threshold) > static_cast<int32_t>(level)) return; @@ if (static_cast<int32_t>(threshold) >= static_cast<int32_t>(level)) return; @@ vexmend_unit_tests @@ LogSink.*
 log: month counted from 0 @@ code/src/LogSink.cpp @@ local.tm_mon + 1, @@ local.tm_mon, @@ vexmend_unit_tests @@ LogSink.*
 audio: sound elements not sorted by track number @@ code/src/MxfAdvanceRepair/AudioAssembly.cpp @@ if (entry.trackNumber != sample.essence.soundTracks[k]) continue; @@ if (false) continue; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 audio: tracks converted to the muxer's 16-bit default @@ code/src/MxfAdvanceRepair/merge/MergeArguments.cpp @@ "0:a?", "-acodec", "copy" @@ "0:a?", "-sn", "-dn" @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
-audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
-audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
+audio: AES3 subframe read without its four low bits dropped @@ code/src/MxfAdvanceRepair/feed/SoundElement.cpp @@ (bits >> 4 & 0xFFFFFFu) << 8 @@ (bits & 0xFFFFFFu) << 8 @@ vexmend_unit_tests @@ SoundElement.*
+audio: 29.97 cadence of 1601 and 1602 samples not fitting @@ code/src/MxfAdvanceRepair/feed/SoundElement.cpp @@ - expected) < 1.0 @@ - expected) < 0.5 @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*2997*
 merge: audio inputs mapped in reverse order @@ code/src/MxfAdvanceRepair/merge/MergeArguments.cpp @@ {"-map", std::to_string(i) + ":a"} @@ {"-map", std::to_string(inputs.size() - i) + ":a"} @@ vexmend_unit_tests @@ MergeRun.*
 merge: time limit ten times too long @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ sinceGrowth.elapsed() / 1000000 >= mergeTimeLimitSeconds @@ sinceGrowth.elapsed() / 1000000 >= 10 * mergeTimeLimitSeconds @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: standard input not the null device @@ code/src/platform/PosixChildProcess.cpp @@ int input = open("/dev/null", O_RDONLY); @@ int input = 0; @@ vexmend_unit_tests @@ EncoderLimit.*
 encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) @@ dup2(errorOutput >= 0 ? errorOutput : 2, 2) @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
-probe: "Hz" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
-probe: "channels" rule @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
+probe: "Hz" rule @@ code/src/MxfAdvanceRepair/sample/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
+probe: "channels" rule @@ code/src/MxfAdvanceRepair/sample/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
 MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/codecs/MpegVideoParser.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_unit_tests @@ EssenceParser.*
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 general repair: output equal to the input not refused @@ code/src/VideoRepairManager/GeneralRepair.cpp @@ if (SamePath(outputPath, inputPath)) { @@ if (false) { @@ vexmend_repair_tests @@ BothRepairs.Refused*
@@ -73,7 +73,7 @@ merge: duration from the rounded frame rate @@ code/src/MxfAdvanceRepair/codecs/
 probe: a failed probe not tried again @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ samplePath.clear(); @@ (void)0; @@ vexmend_repair_tests @@ ResultIntegrity.Failures*
 log: a log folder that takes no log kept @@ code/src/VideoRepairManager/Initialize.cpp @@ || !CanAppend(logFolder + L"/QorVideoRepair.log") @@  @@ vexmend_repair_tests @@ Init.*
 advance repair: the result starts before the first key frame @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ while (firstKey < videoSamples.size() && !isKey(firstKey)) ++firstKey; @@ while (false) ++firstKey; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*first_mib*
-advance repair: no silence before a track's first element @@ code/src/MxfAdvanceRepair/TrackSound.cpp @@ if (!track.elements.empty()) silence = Size(track.elements.front()); @@ (void)0; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*sound_and_pictures*
+advance repair: no silence before a track's first element @@ code/src/MxfAdvanceRepair/feed/TrackSound.cpp @@ if (!track.elements.empty()) silence = Size(track.elements.front()); @@ (void)0; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*sound_and_pictures*
 advance repair: system items not read for the timecode @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ if (auto found = FindSystemItemTimecode(bytes, static_cast<size_t>(std::max(got, 0)))) { @@ if (auto found = std::optional<Timecode>()) { @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv*
 advance repair: pictures not repeated for sound whose picture was lost @@ code/src/MxfAdvanceRepair/plan/ContentPackages.cpp @@ if (!intraOnly) count = 1; @@ count = 1; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*d10_imx50_sound*
 clip wrapping: a clip-wrapped picture taken as one frame @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ if (picture.size < frameSize + frameSize / 2) { @@ if (true) { @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
@@ -92,13 +92,13 @@ merge: the length rounded down at 29.97 @@ code/src/MxfAdvanceRepair/codecs/RawV
 clip wrapping: a long-GOP clip taken as one frame @@ code/src/MxfAdvanceRepair/Scan.cpp @@ if (sample.essence.frameSize == 0 && sample.essence.clipWrapped) SplitAtFrameStarts(); @@ (void)0; @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 clip wrapping: the incomplete last frame of a clip cut short kept @@ code/src/MxfAdvanceRepair/ClipWrapping.cpp @@ (picture.offset + picture.size > fileSize ? 2 : 1) @@ 1 @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 merge: an encoder that only reads its pipes taken for stuck @@ code/src/MxfAdvanceRepair/MergeRun.cpp @@ feeds->Written() + FileSize(outputPath) @@ FileSize(outputPath) @@ vexmend_unit_tests @@ EncoderLimit.*
-merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
+merge: a pipe not closed when its input ends @@ code/src/MxfAdvanceRepair/feed/EssenceFeed.cpp @@     pipe.Close();\n @@ \n @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*dv_header_lost*
 merge: a lent block filled again before it was read @@ code/src/platform/PosixOutputPipe.cpp @@ if (static_cast<uint64_t>(pending) <= unread) return true; @@ return true; @@ vexmend_unit_tests @@ EncoderLimit.*
 start codes: one zero taken for the prefix @@ code/src/MxfAdvanceRepair/codecs/StartCodes.cpp @@ data[one - 1] == 0 && data[one - 2] == 0 @@ data[one - 1] == 0 @@ vexmend_unit_tests @@ EssenceParser*
-sample report: the picture size not read @@ code/src/MxfAdvanceRepair/SampleReport.cpp @@             width = w;\n @@ \n @@ vexmend_unit_tests @@ SampleReport.*
+sample report: the picture size not read @@ code/src/MxfAdvanceRepair/sample/SampleReport.cpp @@             width = w;\n @@ \n @@ vexmend_unit_tests @@ SampleReport.*
 framed essence: the rate not given exactly @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ {"-r", FrameRateText(frameRate), "-f", "matroska"} @@ {"-f", "matroska"} @@ vexmend_repair_tests @@ AdvanceRepair.OpAtom*
 framed essence: every track's sound on the first track @@ code/src/MxfAdvanceRepair/OutputAssembly.cpp @@ stream.BeginBlock(t + 1, f, @@ stream.BeginBlock(1, f, @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
-framed essence: a block one byte short @@ code/src/MxfAdvanceRepair/MatroskaStream.cpp @@ PutSize(header, size + 4); @@ PutSize(header, size + 3); @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
+framed essence: a block one byte short @@ code/src/MxfAdvanceRepair/feed/MatroskaStream.cpp @@ PutSize(header, size + 4); @@ PutSize(header, size + 3); @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*
 card: the log not checked before it is written (a link to a clip, a folder under the card) @@ tools/vexmend/CardCommand.cpp @@ guard.Check((fs::u8path(line.logDir) / "QorVideoRepair.log").u8string(), "the log"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
 card: a clip read short of its stated duration counts as healthy @@ tools/vexmend/MediaProbe.cpp @@ readSeconds + 1.5 * frame >= duration &&\n           (HasVideo() ? frames > 0 && (frames + 1.5) * frame >= duration @@ readSeconds >= 0 &&\n           (HasVideo() ? frames > 0 @@ vexmend_repair_tests @@ CardMode.*
 card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/SampleChoice.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*

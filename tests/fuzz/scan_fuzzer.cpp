@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 #include "support/ReferenceWalk.h"
 
 using namespace vexmend;

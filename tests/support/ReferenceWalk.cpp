@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "StreamBuffer.h"
 
 namespace vexmend::test {

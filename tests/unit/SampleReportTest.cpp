@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "MxfAdvanceRepair/SampleReport.h"
-#include "MxfAdvanceRepair/SoundElement.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
+#include "MxfAdvanceRepair/feed/SoundElement.h"
 #include "support/TestSupport.h"
 
 namespace vexmend {

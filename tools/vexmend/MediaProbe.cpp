@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "FileIdentity.h"
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 #include "StopSignal.h"
 #include "platform/ChildProcess.h"
 

@@ -7,8 +7,8 @@
 #include <map>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SoundElement.h"
-#include "MxfAdvanceRepair/TrackSound.h"
+#include "MxfAdvanceRepair/feed/SoundElement.h"
+#include "MxfAdvanceRepair/feed/TrackSound.h"
 #include "TextConvert.h"
 
 namespace vexmend {

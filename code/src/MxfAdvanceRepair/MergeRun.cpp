@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/merge/MergeArguments.h"
 #include "platform/ChildProcess.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "LogSink.h"
-#include "MxfAdvanceRepair/EssenceElement.h"
-#include "MxfAdvanceRepair/EssenceFeed.h"
-#include "MxfAdvanceRepair/MatroskaStream.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 #include "MxfAdvanceRepair/sample/SampleProfile.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/plan/RepairPlan.h"
 
 namespace vexmend {

@@ -9,8 +9,8 @@
 
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SampleEssence.h"
-#include "MxfAdvanceRepair/TrackSound.h"
+#include "MxfAdvanceRepair/sample/SampleEssence.h"
+#include "MxfAdvanceRepair/feed/TrackSound.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "MxfAdvanceRepair/codecs/RawVideoInput.h"
 #include "MxfAdvanceRepair/plan/RepairPlan.h"

@@ -6,8 +6,8 @@
 
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SampleEssence.h"
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleEssence.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 #include "TextConvert.h"
 #include "platform/ChildProcess.h"
 

@@ -8,7 +8,7 @@
 
 #include "FileReader.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
 #include "TextConvert.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
 namespace vexmend {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 namespace vexmend {
 

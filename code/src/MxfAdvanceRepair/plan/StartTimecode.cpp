@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "MxfAdvanceRepair/SystemItem.h"
+#include "MxfAdvanceRepair/scan/SystemItem.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
 namespace vexmend {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 
 namespace vexmend {

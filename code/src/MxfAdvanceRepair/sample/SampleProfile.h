@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/SampleEssence.h"
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleEssence.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 
 namespace vexmend {
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "FileReader.h"
-#include "MxfAdvanceRepair/EssenceElement.h"
-#include "MxfAdvanceRepair/SystemItem.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/SystemItem.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 
 namespace vexmend {
 

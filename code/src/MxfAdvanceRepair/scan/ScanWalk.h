@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 namespace vexmend {
 

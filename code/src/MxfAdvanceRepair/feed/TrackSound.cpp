@@ -1,9 +1,9 @@
-#include "MxfAdvanceRepair/TrackSound.h"
+#include "MxfAdvanceRepair/feed/TrackSound.h"
 
 #include <algorithm>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
-#include "MxfAdvanceRepair/SoundElement.h"
+#include "MxfAdvanceRepair/feed/SoundElement.h"
 
 namespace vexmend {
 

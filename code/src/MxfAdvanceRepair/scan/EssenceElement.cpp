@@ -1,4 +1,4 @@
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "MxfAdvanceRepair/SystemItem.h"
+#include "MxfAdvanceRepair/scan/SystemItem.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 namespace vexmend {
 

@@ -1,11 +1,11 @@
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 #include "LogSink.h"
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
 namespace vexmend {

@@ -1,4 +1,4 @@
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 
 #include <algorithm>
 

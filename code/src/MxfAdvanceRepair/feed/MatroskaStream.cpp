@@ -1,10 +1,10 @@
-#include "MxfAdvanceRepair/MatroskaStream.h"
+#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 #include "MxfAdvanceRepair/codecs/CodecTable.h"
 
 namespace vexmend {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 
 namespace vexmend {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 
 namespace vexmend {
 

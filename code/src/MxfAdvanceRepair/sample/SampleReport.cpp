@@ -1,4 +1,4 @@
-#include "MxfAdvanceRepair/SampleReport.h"
+#include "MxfAdvanceRepair/sample/SampleReport.h"
 
 #include <algorithm>
 #include <cctype>

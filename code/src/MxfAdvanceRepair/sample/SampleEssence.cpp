@@ -1,10 +1,10 @@
-#include "MxfAdvanceRepair/SampleEssence.h"
+#include "MxfAdvanceRepair/sample/SampleEssence.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "FileReader.h"
-#include "MxfAdvanceRepair/ScanWalk.h"
+#include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
 

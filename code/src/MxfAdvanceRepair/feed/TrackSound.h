@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
-#include "MxfAdvanceRepair/EssenceFeed.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
 
 namespace vexmend {
 

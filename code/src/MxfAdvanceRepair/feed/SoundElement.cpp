@@ -1,4 +1,4 @@
-#include "MxfAdvanceRepair/SoundElement.h"
+#include "MxfAdvanceRepair/feed/SoundElement.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MxfAdvanceRepair/EssenceElement.h"
+#include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 namespace vexmend {
 
