@@ -6,9 +6,16 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <string>
 
 namespace vexmend {
+
+// Reads up to `count` bytes at absolute `offset` into `destination`; the
+// number of bytes read, 0 when none could be. The stages read the damaged
+// file through one of these, so that they can be tested on bytes in memory.
+using ReadAtFunction =
+    std::function<uint64_t(uint64_t offset, uint8_t* destination, uint64_t count)>;
 
 class FileReader {
 public:

@@ -7,6 +7,8 @@
 #include <map>
 
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 #include "MxfAdvanceRepair/feed/SoundElement.h"
 #include "MxfAdvanceRepair/feed/TrackSound.h"
 #include "TextConvert.h"

@@ -10,17 +10,16 @@
 #include <vector>
 
 #include "LogSink.h"
-#include "MxfAdvanceRepair/scan/EssenceElement.h"
-#include "MxfAdvanceRepair/feed/EssenceFeed.h"
-#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 #include "MxfAdvanceRepair/sample/SampleProfile.h"
-#include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/plan/RepairPlan.h"
 
 namespace vexmend {
 
+class EssenceWriter;
 class FileReader;
 class StreamBuffer;
+struct MatroskaTrack;
+struct MergeInput;
 
 struct MxfAdvanceRepairOptions {
     // Encoder program (UTF-8); empty means "ffmpeg.exe" beside the host.
@@ -107,15 +106,10 @@ private:
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
 
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
-    // Clip-wrapped pictures (a run of frames of one size in one element) as
-    // a picture a frame, each beginning with a frame header; with a
-    // clip-wrapped sample also the frames whose element key was lost, found
-    // by their frame headers between the recognised elements.
-    void SplitClipWrappedPictures();
-    void FindKeylessFrames();
-    // Clip-wrapped pictures of other codecs, taken apart where the stream's
-    // frames begin; a clip cut short loses its last, incomplete frame.
-    void SplitAtFrameStarts();
+    // Clip-wrapped pictures (a run of frames in one element) as a picture a
+    // frame (scan/ClipWrapping.h); with a clip-wrapped sample of a
+    // constant-size codec also the frames whose element key was lost.
+    void SplitClipWrappedElements();
     // A sample with sound and no picture gives a result of sound alone.
     bool SoundOnly() const;
     // With a sound-only sample whose track shows no element in the damaged

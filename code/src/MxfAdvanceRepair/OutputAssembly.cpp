@@ -9,6 +9,8 @@
 
 #include "FileIdentity.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/feed/EssenceFeed.h"
+#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 #include "MxfAdvanceRepair/sample/SampleEssence.h"
 #include "MxfAdvanceRepair/feed/TrackSound.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"

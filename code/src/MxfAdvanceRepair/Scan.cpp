@@ -8,6 +8,7 @@
 
 #include "FileReader.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/scan/ClipWrapping.h"
 #include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
@@ -24,6 +25,68 @@ constexpr size_t kMinimumVideoFrames = 5;
 constexpr size_t kCodecChecks = 32;
 
 }  // namespace
+
+bool MxfAdvanceRepair::SoundOnly() const
+{
+    return sample.videoCodec.empty() && sample.essence.pictureKey == 0 && SoundTrackCount() > 0;
+}
+
+uint64_t MxfAdvanceRepair::SoundEditUnits() const
+{
+    const AudioStreamDescription& stream = sample.audioStreams[0];
+    const uint64_t blockAlign = stream.SampleFrameBytes();
+    const uint64_t unit = static_cast<uint64_t>(stream.sampleRate / frameRate) * blockAlign;
+    uint64_t bytes = 0;
+    for (const EssenceSample& e : audioSamples) {
+        if (e.trackNumber == sample.essence.soundTracks[0]) bytes += e.size;
+    }
+    return unit == 0 ? 0 : bytes / unit;
+}
+
+void MxfAdvanceRepair::SplitClipWrappedElements()
+{
+    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
+    const uint64_t frameSize = sample.essence.frameSize,
+                   fileSize = static_cast<uint64_t>(videoFileSize);
+    const ReadAtFunction read = [this](uint64_t offset, uint8_t* destination, uint64_t count) {
+        return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
+    };
+    if (frameSize > 0) {
+        videoSamples = SplitClipWrappedPictures(read, fileSize, videoSamples, parser, frameSize);
+    }
+    if (frameSize > 0 && sample.essence.clipWrapped) {
+        const std::vector<EssenceSample> found = FindKeylessFrames(read, fileSize, videoSamples,
+                                                                   audioSamples, parser, frameSize,
+                                                                   sample.essence.pictureKey);
+        if (!found.empty()) {
+            Log(LogLevel::Info, __LINE__,
+                "[MXF] frames found by their headers without a key:", uint64_t{found.size()});
+            videoSamples.insert(videoSamples.end(), found.begin(), found.end());
+            std::sort(
+                videoSamples.begin(), videoSamples.end(),
+                [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+        }
+    }
+    if (frameSize == 0 && sample.essence.clipWrapped) {
+        videoSamples = SplitAtFrameStarts(read, fileSize, videoSamples, parser);
+    }
+}
+
+void MxfAdvanceRepair::FindKeylessSound()
+{
+    const uint32_t track = sample.essence.soundTracks[0];
+    for (const EssenceSample& e : audioSamples) {
+        if (e.trackNumber == track) return;
+    }
+    const std::optional<EssenceSample> sound = vexmend::FindKeylessSound(
+        [this](uint64_t offset, uint8_t* destination, uint64_t count) {
+            return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
+        },
+        static_cast<uint64_t>(videoFileSize), sample.audioStreams[0].SampleFrameBytes(), track);
+    if (!sound) return;
+    audioSamples.push_back(*sound);
+    Log(LogLevel::Info, __LINE__, "[MXF] sound found without a key, bytes:", uint64_t{sound->size});
+}
 
 int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count)
 {
@@ -137,9 +200,7 @@ int32_t MxfAdvanceRepair::Repair()
 
     // Frames are counted one by one, also those of clip-wrapped pictures;
     // a result of sound alone counts its edit units.
-    if (sample.essence.frameSize > 0) SplitClipWrappedPictures();
-    if (sample.essence.frameSize > 0 && sample.essence.clipWrapped) FindKeylessFrames();
-    if (sample.essence.frameSize == 0 && sample.essence.clipWrapped) SplitAtFrameStarts();
+    SplitClipWrappedElements();
     if (SoundOnly()) FindKeylessSound();
     if ((SoundOnly() ? SoundEditUnits() : videoSamples.size()) < kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});

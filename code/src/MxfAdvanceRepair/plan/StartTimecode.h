@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
+#include "FileReader.h"
 #include "MxfAdvanceRepair/scan/EssenceElement.h"
 #include "MxfAdvanceRepair/codecs/Timecode.h"
 

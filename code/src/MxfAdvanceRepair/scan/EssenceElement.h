@@ -53,6 +53,9 @@ uint64_t FindKeyPrefixStart(const uint8_t* bytes, uint64_t count);
 // Look-ahead that the scan asks of the reader at each position.
 constexpr uint64_t kLookAhead = 0x400000;
 
+// The scan's read window: the bytes a StreamBuffer over the damaged file holds.
+constexpr uint32_t kScanWindowSize = 0x2000000;
+
 // MatchEssenceKey at the reader's current byte, with up to `lookAhead` bytes
 // of look-ahead. A recognised element leaves the reader at its value's first
 // byte and gets that byte's absolute offset; otherwise the reader stays put.

@@ -13,9 +13,6 @@ namespace vexmend {
 
 class StreamBuffer;
 
-// The scan's read window: the bytes a StreamBuffer over the damaged file holds.
-constexpr uint32_t kScanWindowSize = 0x2000000;
-
 struct ScanWalkSettings {
     // Look-ahead asked of the reader at each position.
     uint64_t lookAhead = kLookAhead;

@@ -1,12 +1,9 @@
-// Clip wrapping: an element whose value is a run of frames (OP-Atom files of
-// cameras and editing systems) is taken apart into its frames, frames whose
-// element key was lost are found again by their frame headers, and a sample
-// of sound alone gives a result of sound alone, also from a clip whose key
-// was lost.
+#include "MxfAdvanceRepair/scan/ClipWrapping.h"
+
 #include <algorithm>
 
-#include "MxfAdvanceRepair/MxfAdvanceRepair.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "MxfAdvanceRepair/mxf/Keys.h"
 
 namespace vexmend {
 
@@ -20,44 +17,43 @@ constexpr size_t kStartCodeReach = 8;
 
 }  // namespace
 
-void MxfAdvanceRepair::SplitClipWrappedPictures()
+std::vector<EssenceSample> SplitClipWrappedPictures(const ReadAtFunction& read, uint64_t fileSize,
+                                                    const std::vector<EssenceSample>& pictures,
+                                                    const EssenceParser& parser, uint64_t frameSize)
 {
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    const uint64_t frameSize = sample.essence.frameSize,
-                   fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<EssenceSample> frames;
     uint8_t header[kFrameHeader];
-    for (const EssenceSample& picture : videoSamples) {
+    for (const EssenceSample& picture : pictures) {
         if (picture.size < frameSize + frameSize / 2) {
             frames.push_back(picture);
             continue;
         }
-        // Every complete frame that the file still holds and that begins as
-        // the codec's frames begin.
         const uint64_t end = std::min(picture.offset + picture.size, fileSize);
         for (uint64_t at = picture.offset; at + frameSize <= end; at += frameSize) {
-            int32_t got = ReadVideoAt(at, header, kFrameHeader);
-            if (!parser.BeginsFrame(header, static_cast<size_t>(std::max(got, 0)))) continue;
+            const uint64_t got = read(at, header, kFrameHeader);
+            if (!parser.BeginsFrame(header, static_cast<size_t>(got))) continue;
             EssenceSample frame = picture;
             frame.offset = at;
             frame.size = frameSize;
             frames.push_back(frame);
         }
     }
-    videoSamples = std::move(frames);
+    return frames;
 }
 
-void MxfAdvanceRepair::FindKeylessFrames()
+std::vector<EssenceSample> FindKeylessFrames(const ReadAtFunction& read, uint64_t fileSize,
+                                             const std::vector<EssenceSample>& pictures,
+                                             const std::vector<EssenceSample>& sounds,
+                                             const EssenceParser& parser, uint64_t frameSize,
+                                             uint32_t pictureKey)
 {
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    const uint64_t frameSize = sample.essence.frameSize;
     // The stretches between the recognised elements' values (a value's key
     // and length field, at least 17 bytes, lie before it).
     std::vector<std::pair<uint64_t, uint64_t>> values;
-    for (const auto* table : {&videoSamples, &audioSamples}) {
+    for (const auto* table : {&pictures, &sounds}) {
         for (const EssenceSample& e : *table) values.emplace_back(e.offset, e.offset + e.size);
     }
-    values.emplace_back(static_cast<uint64_t>(videoFileSize) + kMinimumElementHeader, 0);
+    values.emplace_back(fileSize + kMinimumElementHeader, 0);
     std::sort(values.begin(), values.end());
     std::vector<uint8_t> block(kSearchBlock);
     std::vector<EssenceSample> found;
@@ -67,16 +63,14 @@ void MxfAdvanceRepair::FindKeylessFrames()
         // A frame is taken where a header begins and the frame fits; the
         // search goes on after it.
         for (uint64_t at = from; at + frameSize <= to;) {
-            const int32_t got = ReadVideoAt(at, block.data(), std::min(kSearchBlock, to - at));
-            if (got <= 0) break;
-            const uint64_t size = static_cast<uint64_t>(got);
+            const uint64_t size = read(at, block.data(), std::min(kSearchBlock, to - at));
+            if (size == 0) break;
             const uint64_t last = size > kFrameHeader ? size - kFrameHeader : 0;
             uint64_t i = 0;
             while (i <= last) {
                 if (at + i + frameSize <= to &&
                     parser.BeginsFrame(block.data() + i, static_cast<size_t>(size - i))) {
-                    found.push_back(
-                        {1, frameSize, at + i, EssenceKind::Video, sample.essence.pictureKey});
+                    found.push_back({1, frameSize, at + i, EssenceKind::Video, pictureKey});
                     i += frameSize;
                 } else {
                     ++i;
@@ -86,27 +80,22 @@ void MxfAdvanceRepair::FindKeylessFrames()
         }
         from = std::max(from, end);
     }
-    if (found.empty()) return;
-    Log(LogLevel::Info, __LINE__,
-        "[MXF] frames found by their headers without a key:", uint64_t{found.size()});
-    videoSamples.insert(videoSamples.end(), found.begin(), found.end());
-    std::sort(videoSamples.begin(), videoSamples.end(),
-              [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+    return found;
 }
 
-void MxfAdvanceRepair::SplitAtFrameStarts()
+std::vector<EssenceSample> SplitAtFrameStarts(const ReadAtFunction& read, uint64_t fileSize,
+                                              const std::vector<EssenceSample>& pictures,
+                                              const EssenceParser& parser)
 {
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<uint8_t> block(kSearchBlock);
     std::vector<EssenceSample> frames;
-    for (const EssenceSample& picture : videoSamples) {
+    for (const EssenceSample& picture : pictures) {
         const uint64_t end = std::min(picture.offset + picture.size, fileSize);
         std::vector<uint64_t> starts{picture.offset};
         bool inPicture = false;
         for (uint64_t at = picture.offset; at < end;) {
-            const int32_t got = ReadVideoAt(at, block.data(), std::min(kSearchBlock, end - at));
-            if (got <= 0) break;
+            const uint64_t got = read(at, block.data(), std::min(kSearchBlock, end - at));
+            if (got == 0) break;
             // A start code near the end of a block is looked at with the next.
             const size_t size = static_cast<size_t>(got);
             const size_t limit = at + size >= end ? size : size - kStartCodeReach;
@@ -127,38 +116,18 @@ void MxfAdvanceRepair::SplitAtFrameStarts()
             frames.push_back(frame);
         }
     }
-    videoSamples = std::move(frames);
+    return frames;
 }
 
-bool MxfAdvanceRepair::SoundOnly() const
+std::optional<EssenceSample> FindKeylessSound(const ReadAtFunction& read, uint64_t fileSize,
+                                              uint64_t blockAlign, uint32_t track)
 {
-    return sample.videoCodec.empty() && sample.essence.pictureKey == 0 && SoundTrackCount() > 0;
-}
-
-uint64_t MxfAdvanceRepair::SoundEditUnits() const
-{
-    const AudioStreamDescription& stream = sample.audioStreams[0];
-    const uint64_t blockAlign = stream.SampleFrameBytes();
-    const uint64_t unit = static_cast<uint64_t>(stream.sampleRate / frameRate) * blockAlign;
-    uint64_t bytes = 0;
-    for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == sample.essence.soundTracks[0]) bytes += e.size;
-    }
-    return unit == 0 ? 0 : bytes / unit;
-}
-
-void MxfAdvanceRepair::FindKeylessSound()
-{
-    for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == sample.essence.soundTracks[0]) return;
-    }
-    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
     std::vector<uint8_t> block(kSearchBlock);
     uint64_t start = fileSize, end = fileSize;
     for (uint64_t at = 0; at < fileSize && end == fileSize;) {
-        const int32_t got = ReadVideoAt(at, block.data(), kSearchBlock);
-        if (got <= 0) break;
-        const uint64_t size = static_cast<uint64_t>(got), last = size > 16 ? size - 16 : 0;
+        const uint64_t size = read(at, block.data(), kSearchBlock);
+        if (size == 0) break;
+        const uint64_t last = size > 16 ? size - 16 : 0;
         uint64_t i = 0;
         for (; start == fileSize && i < size && block[i] == 0; ++i) {
         }
@@ -172,16 +141,12 @@ void MxfAdvanceRepair::FindKeylessSound()
         }
         at += size > 16 ? size - 16 : size;
     }
-    const AudioStreamDescription& stream = sample.audioStreams[0];
-    const uint64_t blockAlign = stream.SampleFrameBytes();
     // The clip's value ended where the next item begins: whole sample frames
     // are counted from there.
-    if (start >= end || blockAlign == 0) return;
+    if (start >= end || blockAlign == 0) return std::nullopt;
     start += (end - start) % blockAlign;
-    if (start >= end) return;
-    audioSamples.push_back(
-        {1, end - start, start, EssenceKind::Audio, sample.essence.soundTracks[0]});
-    Log(LogLevel::Info, __LINE__, "[MXF] sound found without a key, bytes:", uint64_t{end - start});
+    if (start >= end) return std::nullopt;
+    return EssenceSample{1, end - start, start, EssenceKind::Audio, track};
 }
 
 }  // namespace vexmend
