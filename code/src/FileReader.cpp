@@ -31,4 +31,13 @@ uint64_t FileReader::ReadAt(uint64_t offset, uint8_t* destination, uint64_t coun
     return static_cast<uint64_t>(stream.gcount());
 }
 
+int32_t FileReader::ReadForWindow(uint64_t offset, uint8_t* destination, uint64_t count) noexcept
+{
+    try {
+        return static_cast<int32_t>(ReadAt(offset, destination, count));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
 }  // namespace vexmend

@@ -31,6 +31,10 @@ public:
     // size. Throws std::runtime_error when the file cannot be read.
     uint64_t ReadAt(uint64_t offset, uint8_t* destination, uint64_t count);
 
+    // ReadAt for a StreamBuffer's window: -1 when the file cannot be read,
+    // which ends a walk there as the file's end would.
+    int32_t ReadForWindow(uint64_t offset, uint8_t* destination, uint64_t count) noexcept;
+
 private:
     std::ifstream stream;
     uint64_t size = 0;

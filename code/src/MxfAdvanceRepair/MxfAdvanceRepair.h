@@ -106,6 +106,8 @@ private:
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
 
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
+    // ReadVideoAt as the stages take it.
+    ReadAtFunction StageReader();
     // Clip-wrapped pictures (a run of frames in one element) as a picture a
     // frame (scan/ClipWrapping.h); with a clip-wrapped sample of a
     // constant-size codec also the frames whose element key was lost.

@@ -183,9 +183,7 @@ std::wstring MxfAdvanceRepair::GetRepairedVideo(const std::wstring& damagedPath,
 
     const std::vector<SoundTrack> tracks = SelectSoundTracks();
     const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    const ReadAtFunction read = [this](uint64_t offset, uint8_t* destination, uint64_t count) {
-        return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
-    };
+    const ReadAtFunction read = StageReader();
     // Sound alone is written as found, without pictures to keep step with.
     plan = RepairPlan();
     if (!SoundOnly()) {

@@ -43,14 +43,19 @@ uint64_t MxfAdvanceRepair::SoundEditUnits() const
     return unit == 0 ? 0 : bytes / unit;
 }
 
+ReadAtFunction MxfAdvanceRepair::StageReader()
+{
+    return [this](uint64_t offset, uint8_t* destination, uint64_t count) {
+        return static_cast<uint64_t>(ReadVideoAt(offset, destination, count));
+    };
+}
+
 void MxfAdvanceRepair::SplitClipWrappedElements()
 {
     const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
     const uint64_t frameSize = sample.essence.frameSize,
                    fileSize = static_cast<uint64_t>(videoFileSize);
-    const ReadAtFunction read = [this](uint64_t offset, uint8_t* destination, uint64_t count) {
-        return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
-    };
+    const ReadAtFunction read = StageReader();
     if (frameSize > 0) {
         videoSamples = SplitClipWrappedPictures(read, fileSize, videoSamples, parser, frameSize);
     }
@@ -79,10 +84,8 @@ void MxfAdvanceRepair::FindKeylessSound()
         if (e.trackNumber == track) return;
     }
     const std::optional<EssenceSample> sound = vexmend::FindKeylessSound(
-        [this](uint64_t offset, uint8_t* destination, uint64_t count) {
-            return static_cast<uint64_t>(std::max(ReadVideoAt(offset, destination, count), 0));
-        },
-        static_cast<uint64_t>(videoFileSize), sample.audioStreams[0].SampleFrameBytes(), track);
+        StageReader(), static_cast<uint64_t>(videoFileSize),
+        sample.audioStreams[0].SampleFrameBytes(), track);
     if (!sound) return;
     audioSamples.push_back(*sound);
     Log(LogLevel::Info, __LINE__, "[MXF] sound found without a key, bytes:", uint64_t{sound->size});
@@ -91,11 +94,7 @@ void MxfAdvanceRepair::FindKeylessSound()
 int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count)
 {
     // Held to the size at opening by the reader; a failed read gives nothing.
-    try {
-        return static_cast<int32_t>(videoStream->ReadAt(offset, destination, count));
-    } catch (const std::runtime_error&) {
-        return 0;
-    }
+    return std::max(videoStream->ReadForWindow(offset, destination, count), 0);
 }
 
 // Runs `step`, logging the dependency's exception the way the open reports it.

@@ -37,11 +37,7 @@ void WalkElements(FileReader& file, const ElementVisit& visit)
     StreamBuffer reader(
         kBlock, 0,
         [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
-            try {
-                return static_cast<int32_t>(file.ReadAt(offset, destination, count));
-            } catch (const std::runtime_error&) {
-                return int32_t{-1};
-            }
+            return file.ReadForWindow(offset, destination, count);
         },
         file.Size());
     WalkEssenceElements(reader, std::min(file.Size(), kSearchLimit), visit);

@@ -83,12 +83,7 @@ ScanSummary ScanFile(const std::string& path)
     StreamBuffer reader(
         kScanWindowSize, 0,
         [&file](uint64_t offset, uint8_t* destination, uint64_t count) {
-            // A read error ends the walk there, as the file's end would.
-            try {
-                return static_cast<int32_t>(file.ReadAt(offset, destination, count));
-            } catch (const std::exception&) {
-                return int32_t{-1};
-            }
+            return file.ReadForWindow(offset, destination, count);
         },
         file.Size());
     std::vector<EssenceSample> video, audio;
