@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     vexmend::FileReader reader(argv[1]);
     std::vector<uint8_t> frame;
     double breaking = 0;
-    const vexmend::EssenceParser& parser = vexmend::FindEssenceParser(engine.VideoCodec());
+    const vexmend::EssenceParser& parser = vexmend::FindEssenceParser(engine.Sample().videoCodec);
     for (const vexmend::EssenceSample& picture : engine.VideoSamples()) {
         frame.resize(picture.size);
         const uint64_t got = reader.ReadAt(picture.offset, frame.data(), picture.size);

@@ -86,16 +86,9 @@ public:
     const std::vector<EssenceSample>& VideoSamples() const { return videoSamples; }
     const std::vector<EssenceSample>& AudioSamples() const { return audioSamples; }
     const std::vector<std::string>& AudioArgs() const { return audioArgs; }
-    const std::vector<AudioStreamDescription>& AudioStreams() const { return sample.audioStreams; }
-    const std::vector<uint32_t>& SampleSoundTracks() const { return sample.essence.soundTracks; }
     double FrameRate() const { return frameRate; }
-    const std::string& VideoCodec() const { return sample.videoCodec; }
+    const SampleProfile& Sample() const { return sample; }
     uint32_t AudioStreamCount() const { return audioStreamCount; }
-    bool SampleChanged() const { return sampleChanged; }
-    const std::wstring& VideoPath() const { return videoPath; }
-    const std::wstring& SamplePath() const { return samplePath; }
-    const std::string& EncoderPath() const { return encoderPath; }
-    int64_t VideoFileSize() const { return videoFileSize; }
 
 private:
     std::shared_ptr<StreamBuffer> OpenVideoFile();
