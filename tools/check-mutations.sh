@@ -114,7 +114,7 @@ card: two clips given one result name @@ tools/vexmend/CardLayout.cpp @@ uses[Up
 card: result names told apart in one letter case only @@ tools/vexmend/CardLayout.cpp @@ taken.count(Upper(name)) != 0 @@ taken.count(name) != 0 @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a name that is no UTF-8 handed to the library as it is @@ tools/vexmend/CardRepair.cpp @@ if (IsUtf8(path)) return path; @@ return path; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: health by the encoder's reading alone, not the scan @@ tools/vexmend/CardRepair.cpp @@ return media.ReadWhole() && ScanClip(path).damaged.empty(); @@ return media.ReadWhole() || path.empty(); @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: a folder of the output that is a link written through @@ tools/vexmend/OutputClaim.cpp @@ if (IsLink(at)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: a folder of the output that is a link written through @@ tools/vexmend/OutputClaim.cpp @@ RefuseLink(at, ""); @@ (void)at; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: temporary names as long as the clip's @@ tools/vexmend/OutputClaim.cpp @@ std::to_string(++staged) + extension @@ std::string(250, 'x') + extension @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cpp @@ if (held || fs::exists(fs::u8path(path), error)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a killed run's leftovers kept @@ tools/vexmend/OutputClaim.cpp @@ if (folder.filename().u8string().rfind(kPrefix, 0) == 0) fs::remove_all(folder, error); @@ (void)folder; @@ vexmend_repair_tests @@ CardMode.Stops*

@@ -18,10 +18,14 @@ const char* const kLockName = ".vexmend-card.lock";
 // The lock file's first line; the run's own folders follow, one a line.
 const char* const kLockText = "vexmend card run\n";
 
-bool IsLink(const fs::path& path)
+// Throws when `path` is itself a symbolic link: nothing is written through one.
+void RefuseLink(const fs::path& path, const std::string& what)
 {
     std::error_code error;
-    return fs::is_symlink(fs::symlink_status(path, error));
+    if (fs::is_symlink(fs::symlink_status(path, error))) {
+        throw std::runtime_error(what + path.u8string() +
+                                 " is a symbolic link, which is never written through");
+    }
 }
 
 std::string OwnName(const std::string& extension = "")
@@ -40,9 +44,7 @@ std::unique_ptr<FileLock> Acquire(const std::string& path, const std::string& ou
             return std::make_unique<FileLock>(path, kLockText);
         } catch (const std::runtime_error&) {
         }
-        if (IsLink(fs::u8path(path))) {
-            throw std::runtime_error(path + " is a symbolic link, which is never written through");
-        }
+        RefuseLink(fs::u8path(path), "");
         std::unique_ptr<FileLock> held = FileLock::TryLock(path);
         // A file still empty is being made by another run.
         if (held && held->Read().rfind(kLockText, 0) == 0) return held;
@@ -74,10 +76,7 @@ WriteGuard::WriteGuard(std::string source, std::vector<std::string> clips)
 
 void WriteGuard::Check(const std::string& path, const std::string& what) const
 {
-    if (IsLink(fs::u8path(path))) {
-        throw std::runtime_error(what + " " + path +
-                                 " is a symbolic link, which is never written through");
-    }
+    RefuseLink(fs::u8path(path), what + " ");
     if (vexmend::SamePath(path, source) || vexmend::LiesIn(path, source)) {
         throw std::runtime_error(what + " " + path + " lies under " + source +
                                  ", which is never written");
@@ -166,10 +165,7 @@ std::string OutputClaim::Publish(const std::string& stagedFile, const std::strin
     std::error_code error;
     for (const fs::path& part : name.parent_path()) {
         at /= part;
-        if (IsLink(at)) {
-            throw std::runtime_error(at.u8string() +
-                                     " is a symbolic link, which is never written through");
-        }
+        RefuseLink(at, "");
         fs::create_directory(at, error);
         if (!fs::is_directory(at, error)) throw std::runtime_error("cannot make " + at.u8string());
     }

@@ -13,6 +13,9 @@
 
 namespace vexmend {
 
+// Bytes of a picture read to tell its kind and the timecode it carries.
+constexpr uint64_t kFrameHead = 65536;
+
 class EssenceParser {
 public:
     virtual ~EssenceParser() = default;

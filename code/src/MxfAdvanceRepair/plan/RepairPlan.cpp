@@ -8,8 +8,6 @@ namespace vexmend {
 
 namespace {
 
-// Bytes of a picture read to tell its kind.
-constexpr uint64_t kFrameHead = 65536;
 // Pictures from the first key frame on that must all be key frames for the
 // pictures to count as intra-only.
 constexpr size_t kIntraOnlyRun = 16;

@@ -9,9 +9,8 @@ namespace vexmend {
 
 namespace {
 
-// Bytes of a picture read for its timecode, and bytes before a picture's
-// value searched for its package's system item.
-constexpr uint64_t kFrameHead = 65536, kSystemItemReach = 1024;
+// Bytes before a picture's value searched for its package's system item.
+constexpr uint64_t kSystemItemReach = 1024;
 // Pictures whose system items or timecodes are looked at.
 constexpr size_t kTimecodeSearch = 50;
 
