@@ -12,6 +12,7 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ./tools/check-exports.sh build/bin/libvexmend.so
+./tools/check-structure.sh
 (cd build && ctest --output-on-failure -j"$jobs")
 ./tools/check-install.sh build
 

@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "FileReader.h"
 #include "LogSink.h"
 #include "MxfAdvanceRepair/sample/SampleProfile.h"
-#include "MxfAdvanceRepair/plan/RepairPlan.h"
 
 namespace vexmend {
 
-class EssenceWriter;
-class FileReader;
 class StreamBuffer;
-struct MatroskaTrack;
+struct FeedSource;
 struct MergeInput;
 
 struct MxfAdvanceRepairOptions {
@@ -28,15 +26,6 @@ struct MxfAdvanceRepairOptions {
     // it is killed, and that the probe's report may take to end, counted from
     // the encoder's start or from the report's last line.
     int64_t mergeTimeLimitSeconds = 60;
-};
-
-// A sound track of the result: the sample's stream it carries and the
-// damaged file's elements that fit it, in file order.
-struct SoundTrack {
-    size_t index;  // among the sample's tracks
-    AudioStreamDescription stream;
-    bool aes3;
-    std::vector<const EssenceSample*> elements;
 };
 
 class MxfAdvanceRepair final {
@@ -92,8 +81,6 @@ public:
 
 private:
     std::shared_ptr<StreamBuffer> OpenVideoFile();
-    template <typename Step>
-    bool GuardedOpenStep(const std::string& path, Step step);
     // Writes a record when a log sink is set.
     template <typename Value>
     void Log(LogLevel level, int32_t line, const std::string& message, const Value& value);
@@ -101,40 +88,6 @@ private:
     int32_t ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count);
     // ReadVideoAt as the stages take it.
     ReadAtFunction StageReader();
-    // Clip-wrapped pictures (a run of frames in one element) as a picture a
-    // frame (scan/ClipWrapping.h); with a clip-wrapped sample of a
-    // constant-size codec also the frames whose element key was lost.
-    void SplitClipWrappedElements();
-    // A sample with sound and no picture gives a result of sound alone.
-    bool SoundOnly() const;
-    // With a sound-only sample whose track shows no element in the damaged
-    // file: the sound of a clip whose key was lost, after the zeros at the
-    // file's start and up to the next partition or fill item.
-    void FindKeylessSound();
-    // Edit units of the sample's first sound track that the scan found.
-    uint64_t SoundEditUnits() const;
-    // Empty when the damaged file's pictures are of the sample's codec, else
-    // a text that names both codecs.
-    std::string PictureCodecMismatch();
-    void WriteVideoData(EssenceWriter& target) const;
-    // The video and every sound track as one Matroska stream, a block for
-    // each picture and each track's sound of every frame of the plan.
-    void WriteFramedEssence(const std::vector<SoundTrack>& tracks,
-                            const std::vector<MatroskaTrack>& streams, EssenceWriter& target) const;
-    // The merge's one input of framed essence; nothing when the codec or a
-    // sound format has no Matroska form, or the result is sound alone.
-    std::optional<MergeInput> FramedInput(const std::string& pathStem,
-                                          const std::vector<SoundTrack>& tracks) const;
-    // Sound tracks that the sample both describes and shows elements of.
-    size_t SoundTrackCount() const;
-    // The sample's tracks with the damaged file's elements that fit them.
-    std::vector<SoundTrack> SelectSoundTracks();
-    // The merge's inputs for the sound tracks.
-    std::vector<MergeInput> AudioInputs(const std::string& pathStem,
-                                        const std::vector<SoundTrack>& tracks) const;
-    void WriteSoundTrack(size_t t, const SoundTrack& track, EssenceWriter& target) const;
-    // Logs what the plan made of the pictures and the sound.
-    void LogPlan();
 
     LogSink* logger = nullptr;
     int64_t videoFileSize = 0;
@@ -147,8 +100,9 @@ private:
     bool sampleChanged = false;
     std::vector<EssenceSample> videoSamples;
     std::vector<EssenceSample> audioSamples;
-    // The result's frames and its timecode, worked out by GetRepairedVideo.
-    RepairPlan plan;
+    // What GetRepairedVideo planned and feeds the merge: the result's frames,
+    // sound tracks and timecode.
+    std::shared_ptr<const FeedSource> assembly;
     std::string resultFile;
     // The damaged file, read at absolute positions without a buffer of its
     // own: large reads go straight to the file.
@@ -171,10 +125,6 @@ void MxfAdvanceRepair::Log(LogLevel level, int32_t line, const std::string& mess
 // Where the engine writes its result and intermediate files for `videoPath`.
 // The empty text when the paths cannot be worked out.
 std::string MakeOutputPath(const std::wstring& sourcePath, const std::wstring& target);
-
-// The raw data file of audio track `track` (counted from 0): "_Audio.dat"
-// for the first, then "_Audio2.dat", "_Audio3.dat" and so on.
-std::string AudioDataPath(const std::string& pathStem, size_t track);
 
 // Removes the file if it exists; never fails.
 void DeleteFileIfExists(const std::string& path);

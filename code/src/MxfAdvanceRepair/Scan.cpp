@@ -8,7 +8,9 @@
 
 #include "FileReader.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/plan/SoundTracks.h"
 #include "MxfAdvanceRepair/scan/ClipWrapping.h"
+#include "MxfAdvanceRepair/scan/CodecCheck.h"
 #include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
@@ -20,28 +22,30 @@ namespace {
 
 // The scan needs at least this many video frames to succeed.
 constexpr size_t kMinimumVideoFrames = 5;
-// Picture elements, spread over the file, whose key and first bytes are held
-// against the sample's.
-constexpr size_t kCodecChecks = 32;
 
-}  // namespace
-
-bool MxfAdvanceRepair::SoundOnly() const
+// Runs `step`, logging the dependency's exception the way the open reports it.
+template <typename Step>
+bool GuardedOpenStep(LogSink* logger, const std::string& path, Step step)
 {
-    return sample.videoCodec.empty() && sample.essence.pictureKey == 0 && SoundTrackCount() > 0;
-}
-
-uint64_t MxfAdvanceRepair::SoundEditUnits() const
-{
-    const AudioStreamDescription& stream = sample.audioStreams[0];
-    const uint64_t blockAlign = stream.SampleFrameBytes();
-    const uint64_t unit = static_cast<uint64_t>(stream.sampleRate / frameRate) * blockAlign;
-    uint64_t bytes = 0;
-    for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == sample.essence.soundTracks[0]) bytes += e.size;
+    try {
+        step();
+        return true;
+    } catch (const Poco::FileNotFoundException&) {
+        if (logger != nullptr) {
+            logger->Write(
+                LogLevel::Info, __LINE__,
+                "[Sprt] The file does not exist or is not accessible for other reasons,file is:",
+                path);
+        }
+    } catch (...) {
+        if (logger != nullptr) {
+            logger->Write(LogLevel::Info, __LINE__,
+                          "[Sprt] [Sprt] create file stream open exception.", int32_t{-1});
+        }
     }
-    return unit == 0 ? 0 : bytes / unit;
+    return false;
 }
+}  // namespace
 
 ReadAtFunction MxfAdvanceRepair::StageReader()
 {
@@ -50,75 +54,17 @@ ReadAtFunction MxfAdvanceRepair::StageReader()
     };
 }
 
-void MxfAdvanceRepair::SplitClipWrappedElements()
-{
-    const EssenceParser& parser = FindEssenceParser(sample.videoCodec);
-    const uint64_t frameSize = sample.essence.frameSize,
-                   fileSize = static_cast<uint64_t>(videoFileSize);
-    const ReadAtFunction read = StageReader();
-    if (frameSize > 0) {
-        videoSamples = SplitClipWrappedPictures(read, fileSize, videoSamples, parser, frameSize);
-    }
-    if (frameSize > 0 && sample.essence.clipWrapped) {
-        const std::vector<EssenceSample> found = FindKeylessFrames(read, fileSize, videoSamples,
-                                                                   audioSamples, parser, frameSize,
-                                                                   sample.essence.pictureKey);
-        if (!found.empty()) {
-            Log(LogLevel::Info, __LINE__,
-                "[MXF] frames found by their headers without a key:", uint64_t{found.size()});
-            videoSamples.insert(videoSamples.end(), found.begin(), found.end());
-            std::sort(
-                videoSamples.begin(), videoSamples.end(),
-                [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
-        }
-    }
-    if (frameSize == 0 && sample.essence.clipWrapped) {
-        videoSamples = SplitAtFrameStarts(read, fileSize, videoSamples, parser);
-    }
-}
-
-void MxfAdvanceRepair::FindKeylessSound()
-{
-    const uint32_t track = sample.essence.soundTracks[0];
-    for (const EssenceSample& e : audioSamples) {
-        if (e.trackNumber == track) return;
-    }
-    const std::optional<EssenceSample> sound = vexmend::FindKeylessSound(
-        StageReader(), static_cast<uint64_t>(videoFileSize),
-        sample.audioStreams[0].SampleFrameBytes(), track);
-    if (!sound) return;
-    audioSamples.push_back(*sound);
-    Log(LogLevel::Info, __LINE__, "[MXF] sound found without a key, bytes:", uint64_t{sound->size});
-}
-
 int32_t MxfAdvanceRepair::ReadVideoAt(uint64_t offset, uint8_t* destination, uint64_t count)
 {
     // Held to the size at opening by the reader; a failed read gives nothing.
     return std::max(videoStream->ReadForWindow(offset, destination, count), 0);
 }
 
-// Runs `step`, logging the dependency's exception the way the open reports it.
-template <typename Step>
-bool MxfAdvanceRepair::GuardedOpenStep(const std::string& path, Step step)
-{
-    try {
-        step();
-        return true;
-    } catch (const Poco::FileNotFoundException&) {
-        Log(LogLevel::Info, __LINE__,
-            "[Sprt] The file does not exist or is not accessible for other reasons,file is:", path);
-    } catch (...) {
-        Log(LogLevel::Info, __LINE__, "[Sprt] [Sprt] create file stream open exception.",
-            int32_t{-1});
-    }
-    return false;
-}
-
 std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
 {
     const std::string path = WideToUtf8(videoPath);
     const char* const openFailed = "[Sprt] Open file stream failed,file is:";
-    bool opened = GuardedOpenStep(path, [&] {
+    bool opened = GuardedOpenStep(logger, path, [&] {
         videoStream.reset();
         videoFileSize = static_cast<int64_t>(Poco::File(path).getSize());
         try {
@@ -134,7 +80,7 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
 
     // Measured again: the reader ends where the file ends now.
     uint64_t totalSize = 0;
-    if (!GuardedOpenStep(path, [&] { totalSize = Poco::File(path).getSize(); })) {
+    if (!GuardedOpenStep(logger, path, [&] { totalSize = Poco::File(path).getSize(); })) {
         Log(LogLevel::Info, __LINE__, openFailed, path);
         return nullptr;
     }
@@ -144,33 +90,6 @@ std::shared_ptr<StreamBuffer> MxfAdvanceRepair::OpenVideoFile()
             return ReadVideoAt(offset, destination, count);
         },
         totalSize);
-}
-
-std::string MxfAdvanceRepair::PictureCodecMismatch()
-{
-    // The element type (key byte 15) tells the essence mapping, the first
-    // bytes the codec; a few damaged pictures must not decide.
-    const uint32_t mapping = 0xFF00FF00;
-    const size_t step = std::max<size_t>(1, videoSamples.size() / kCodecChecks);
-    size_t checked = 0, alike = 0;
-    std::string found;
-    for (size_t i = 0; i < videoSamples.size(); i += step, ++checked) {
-        const EssenceSample& picture = videoSamples[i];
-        uint8_t head[16] = {};
-        int32_t got = ReadVideoAt(picture.offset, head, std::min<uint64_t>(picture.size, 16));
-        const size_t size = static_cast<size_t>(std::max(got, 0));
-        const bool sameKey = sample.essence.pictureKey == 0 ||
-                             (picture.trackNumber & mapping) ==
-                                 (sample.essence.pictureKey & mapping);
-        if (sameKey && FindEssenceParser(sample.videoCodec).BeginsFrame(head, size)) {
-            ++alike;
-        } else if (found.empty()) {
-            found = CodecOfFrame(head, size);
-        }
-    }
-    if (2 * alike > checked) return std::string();
-    return "damaged file " + found + ", sample " +
-           (sample.videoCodec.empty() ? "unknown" : sample.videoCodec);
 }
 
 int32_t MxfAdvanceRepair::Repair()
@@ -199,14 +118,33 @@ int32_t MxfAdvanceRepair::Repair()
 
     // Frames are counted one by one, also those of clip-wrapped pictures;
     // a result of sound alone counts its edit units.
-    SplitClipWrappedElements();
-    if (SoundOnly()) FindKeylessSound();
-    if ((SoundOnly() ? SoundEditUnits() : videoSamples.size()) < kMinimumVideoFrames) {
+    const ReadAtFunction read = StageReader();
+    const uint64_t fileSize = static_cast<uint64_t>(videoFileSize);
+    FramePictures frames = PicturesAsFrames(read, fileSize, std::move(videoSamples), audioSamples,
+                                            sample.essence, FindEssenceParser(sample.videoCodec));
+    videoSamples = std::move(frames.pictures);
+    if (frames.keyless > 0) {
+        Log(LogLevel::Info, __LINE__,
+            "[MXF] frames found by their headers without a key:", uint64_t{frames.keyless});
+    }
+    const bool soundOnly = sample.SoundOnly();
+    if (std::optional<EssenceSample> sound =
+            soundOnly ? FindKeylessSound(read, fileSize, audioSamples,
+                                         sample.audioStreams[0].SampleFrameBytes(),
+                                         sample.essence.soundTracks[0])
+                      : std::nullopt) {
+        audioSamples.push_back(*sound);
+        Log(LogLevel::Info, __LINE__,
+            "[MXF] sound found without a key, bytes:", uint64_t{sound->size});
+    }
+    if ((soundOnly ? SoundEditUnits(sample, frameRate, audioSamples) : videoSamples.size()) <
+        kMinimumVideoFrames) {
         Log(LogLevel::Info, __LINE__, "[MXF] video frame is less than 5.", int32_t{-1});
         return -1;
     }
     ReportScanResult();
-    if (std::string mismatch = SoundOnly() ? "" : PictureCodecMismatch(); !mismatch.empty()) {
+    if (std::string mismatch = soundOnly ? "" : PictureCodecMismatch(read, videoSamples, sample);
+        !mismatch.empty()) {
         Log(LogLevel::Error, __LINE__, "[MXF] pictures are not of the sample's codec:", mismatch);
         return -1;
     }

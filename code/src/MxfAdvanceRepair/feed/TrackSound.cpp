@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/plan/SoundTracks.h"
 #include "MxfAdvanceRepair/feed/SoundElement.h"
 
 namespace vexmend {

@@ -12,7 +12,7 @@
 
 namespace vexmend {
 
-struct SoundTrack;
+struct SoundTrack;  // plan/SoundTracks.h
 
 class TrackSound {
 public:

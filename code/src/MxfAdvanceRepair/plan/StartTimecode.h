@@ -15,11 +15,6 @@ namespace vexmend {
 
 class EssenceParser;
 
-// Reads up to `count` bytes at absolute `offset` into `destination`; the
-// number of bytes read, 0 when none could be.
-using ReadAtFunction =
-    std::function<uint64_t(uint64_t offset, uint8_t* destination, uint64_t count)>;
-
 // The timecode of the first of `pictures` (in file order), at `frameRate`
 // frames a second: the first of the first pictures' packages whose system
 // item (in the bytes after the picture before it, just before its own

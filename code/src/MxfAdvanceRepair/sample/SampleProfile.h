@@ -3,6 +3,7 @@
 // size from the encoder's report, and what its own essence elements show.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,17 @@ struct SampleProfile {
     // size, wrapping, operational pattern, and its sound tracks (none when
     // the report describes no audio).
     SampleEssence essence;
+
+    // Sound tracks that the sample both describes and shows elements of.
+    size_t SoundTrackCount() const
+    {
+        return std::min(essence.soundTracks.size(), audioStreams.size());
+    }
+    // A sample with sound and no picture gives a result of sound alone.
+    bool SoundOnly() const
+    {
+        return videoCodec.empty() && essence.pictureKey == 0 && SoundTrackCount() > 0;
+    }
 };
 
 }  // namespace vexmend

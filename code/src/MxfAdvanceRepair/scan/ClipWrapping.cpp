@@ -120,8 +120,12 @@ std::vector<EssenceSample> SplitAtFrameStarts(const ReadAtFunction& read, uint64
 }
 
 std::optional<EssenceSample> FindKeylessSound(const ReadAtFunction& read, uint64_t fileSize,
+                                              const std::vector<EssenceSample>& sounds,
                                               uint64_t blockAlign, uint32_t track)
 {
+    for (const EssenceSample& e : sounds) {
+        if (e.trackNumber == track) return std::nullopt;
+    }
     std::vector<uint8_t> block(kSearchBlock);
     uint64_t start = fileSize, end = fileSize;
     for (uint64_t at = 0; at < fileSize && end == fileSize;) {
@@ -147,6 +151,30 @@ std::optional<EssenceSample> FindKeylessSound(const ReadAtFunction& read, uint64
     start += (end - start) % blockAlign;
     if (start >= end) return std::nullopt;
     return EssenceSample{1, end - start, start, EssenceKind::Audio, track};
+}
+
+FramePictures PicturesAsFrames(const ReadAtFunction& read, uint64_t fileSize,
+                               std::vector<EssenceSample> pictures,
+                               const std::vector<EssenceSample>& sounds,
+                               const SampleEssence& sample, const EssenceParser& parser)
+{
+    FramePictures result;
+    const uint64_t frameSize = sample.frameSize;
+    if (frameSize == 0) {
+        result.pictures = sample.clipWrapped ? SplitAtFrameStarts(read, fileSize, pictures, parser)
+                                             : std::move(pictures);
+        return result;
+    }
+    result.pictures = SplitClipWrappedPictures(read, fileSize, pictures, parser, frameSize);
+    if (!sample.clipWrapped) return result;
+    const std::vector<EssenceSample> found = FindKeylessFrames(
+        read, fileSize, result.pictures, sounds, parser, frameSize, sample.pictureKey);
+    result.keyless = found.size();
+    if (found.empty()) return result;
+    result.pictures.insert(result.pictures.end(), found.begin(), found.end());
+    std::sort(result.pictures.begin(), result.pictures.end(),
+              [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+    return result;
 }
 
 }  // namespace vexmend

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FileReader.h"
+#include "MxfAdvanceRepair/sample/SampleEssence.h"
 #include "MxfAdvanceRepair/scan/EssenceElement.h"
 
 namespace vexmend {
@@ -40,10 +41,27 @@ std::vector<EssenceSample> SplitAtFrameStarts(const ReadAtFunction& read, uint64
                                               const std::vector<EssenceSample>& pictures,
                                               const EssenceParser& parser);
 
-// The sound of a clip whose key was lost: after the zeros at the file's
-// start and up to the next partition pack or fill item, in whole sample
-// frames of `blockAlign` bytes counted back from its end, on track `track`.
+// The sound of a clip whose key was lost, when `sounds` (the scan's sound
+// elements) hold none of track `track`: after the zeros at the file's start
+// and up to the next partition pack or fill item, in whole sample frames of
+// `blockAlign` bytes counted back from its end.
 std::optional<EssenceSample> FindKeylessSound(const ReadAtFunction& read, uint64_t fileSize,
+                                              const std::vector<EssenceSample>& sounds,
                                               uint64_t blockAlign, uint32_t track);
+
+struct FramePictures {
+    std::vector<EssenceSample> pictures;  // in file order
+    size_t keyless = 0;                   // found by their headers, without a key
+};
+
+// The scan's pictures as one picture a frame, as the sample's essence is
+// wrapped: with a frame size (a constant-size codec) each run of frames
+// taken apart and, when the sample is clip-wrapped, the frames whose key
+// was lost found again; without one, a clip-wrapped sample's elements
+// split where frames begin.
+FramePictures PicturesAsFrames(const ReadAtFunction& read, uint64_t fileSize,
+                               std::vector<EssenceSample> pictures,
+                               const std::vector<EssenceSample>& sounds,
+                               const SampleEssence& sample, const EssenceParser& parser);
 
 }  // namespace vexmend
