@@ -7,6 +7,7 @@
 
 #include "LogSink.h"
 #include "MxfAdvanceRepair/MxfAdvanceRepair.h"
+#include "MxfAdvanceRepair/feed/MatroskaStream.h"
 #include "MxfAdvanceRepair/merge/MergeArguments.h"
 #include "TextConvert.h"
 #include "support/TestSupport.h"
@@ -107,6 +108,66 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
         for (int i = 0; i < 50 && standIn.result < 0 && Running(child); ++i) usleep(20000);
         EXPECT_FALSE(standIn.result < 0 && Running(child)) << "the encoder's own child";
         if (!child.empty()) kill(std::stoi(child), SIGKILL);
+    }
+}
+
+// The framed stream as ffmpeg reads it from its pipe: each track's codec, a
+// block a frame at the frame's time, and a block whose bytes the damaged
+// file no longer held made up to its stated size.
+TEST(MatroskaStream, ReadByTheEncoderAsWritten)
+{
+    const AudioStreamDescription stereo24{"s24le", 48000, 2};
+    const struct {
+        const char* name;
+        const char* codec;
+        double rate;
+        std::vector<uint64_t> stated, held;  // bytes of each picture
+        const char* expected;                // stream,pts,size of each packet, then codecs
+    } rows[] = {
+        {"MPEG-2 at 25 with sound, the last picture cut short",
+         "mpeg2video",
+         25,
+         {900, 700, 800},
+         {900, 700, 300},
+         "0,0.000000,900 1,0.000000,11520 0,0.040000,700 1,0.040000,11520 0,0.080000,800 "
+         "1,0.080000,11520 mpeg2video pcm_s24le "},
+        {"DV at 29.97 as a bitmap codec",
+         "dvvideo",
+         30000.0 / 1001,
+         {120000, 120000},
+         {120000, 120000},
+         "0,0.000000,120000 1,0.000000,9606 0,0.033300,120000 1,0.033300,9606 dvvideo "
+         "pcm_s24le "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempFolder folder;
+        const std::vector<MatroskaTrack> tracks{*MatroskaVideoTrack(row.codec, row.rate, 720, 576),
+                                                *MatroskaSoundTrack(stereo24)};
+        auto write = [&](EssenceWriter& target) {
+            MatroskaWriter stream(target, tracks);
+            const uint64_t sound = static_cast<uint64_t>(48000 / row.rate) * 6;
+            for (size_t f = 0; f < row.stated.size(); ++f) {
+                stream.BeginBlock(0, f, row.stated[f], true);
+                target.WriteZeros(row.held[f]);
+                stream.EndBlock();
+                stream.BeginBlock(1, f, sound, true);
+                target.WriteZeros(sound);
+                stream.EndBlock();
+            }
+        };
+        EssenceFeeds feeds({{{}, folder / "e.dat", write, true}});
+        feeds.Start();
+        std::string out;
+        test::RunShell(
+            "ffprobe -v quiet -show_entries stream=codec_name:packet=stream_index,"
+            "pts_time,size -of csv=p=0 " +
+                test::Quote(feeds.Inputs()[0].path),
+            &out);
+        EXPECT_EQ(feeds.Finish(), "");
+        std::string found;
+        for (const std::string& line : test::Lines(out)) found += line + " ";
+        EXPECT_EQ(found, row.expected);
     }
 }
 

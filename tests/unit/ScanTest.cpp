@@ -263,5 +263,41 @@ TEST(Scan, KeyJustBeforeTheEndOfTheFirstWindow)
     }
 }
 
+// Labels match whatever version of the registry a writer used, except the
+// essence element key, which keeps its own; a label of another concept or
+// pattern does not match.
+TEST(Keys, MatchTheirConceptWhateverTheVersion)
+{
+    const Bytes op1a{0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
+                     0x0D, 0x01, 0x02, 0x01, 0x01, 0x01, 0x09, 0x00};
+    const struct {
+        const char* name;
+        const mxf::Label& label;
+        Bytes bytes;
+        bool matches;
+    } rows[] = {
+        {"OP-Atom of version 2",
+         mxf::kOpAtomPattern,
+         {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x02, 0x0D, 0x01, 0x02, 0x01, 0x10, 0, 0, 0},
+         true},
+        {"OP1a is not OP-Atom", mxf::kOpAtomPattern, op1a, false},
+        {"a body partition of version 2",
+         mxf::kPartitionPack,
+         {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x02, 0x0D, 0x01, 0x02, 0x01, 0x01, 3, 4, 0},
+         true},
+        {"a fill item of version 2",
+         mxf::kFillItem,
+         {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x02, 0x03, 0x01, 0x02, 0x10, 0x01, 0, 0, 0},
+         true},
+        {"a picture element", mxf::kEssenceElement, Bytes(kVideoHeader, kVideoHeader + 16), true},
+        {"a picture element's key of version 2",
+         mxf::kEssenceElement,
+         {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x02, 0x0D, 0x01, 0x03, 0x01, 0x15, 1, 1, 1},
+         false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(mxf::Matches(row.label, row.bytes.data()), row.matches) << row.name;
+}
+
 }  // namespace
 }  // namespace vexmend
