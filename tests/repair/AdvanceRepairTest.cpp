@@ -7,7 +7,7 @@
 namespace vexmend::test {
 namespace {
 
-enum class Damage { HeaderAndFooter, FirstFrame, FirstMiB, ByteErrors, SoundAndPictures };
+enum class Damage { HeaderAndFooter, FirstFrame, FirstMiB, ByteErrors, SoundAndPictures, Cut };
 
 struct Recording {
     const char* name = "";
@@ -22,6 +22,7 @@ struct Recording {
     const char* warning = nullptr;        // the record on sound left out
     const char* timecode = "00:00:";      // hours and minutes of the file's first package
     int repeated = 0;                     // pictures repeated for sound whose picture was lost
+    int dropped = 0;                      // pictures at the end not to be shown in their place
 };
 
 void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
@@ -30,8 +31,9 @@ void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.
 // metadata) and from the footer partition on, so that ffmpeg no longer reads
 // the file as MXF; with more than two tracks, the third track's element of the
 // fifth frame loses its key too. Sound and pictures: the header as before,
-// and the first track's elements of packages 0, 1, 10 and 11 and the
-// pictures of packages 20 to 22 lose their keys.
+// and the first track's elements of packages 0, 1, 4 and 5 and the
+// pictures of packages 20 to 22 lose their keys. Cut: the file ends in the
+// middle of the picture two thirds of the way through.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -44,7 +46,13 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     if (damage == Damage::FirstFrame)
         std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
     if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
-    for (int n : {0, 1, 10, 11, 20, 21, 22}) {
+    if (damage == Damage::Cut) {
+        const int pictures = static_cast<int>(
+            std::count_if(elements.begin(), elements.end(), [](auto& e) { return e.kind == 0; }));
+        const ReferenceElement cut = nth(0, pictures * 2 / 3);
+        bytes.resize(cut.offset + cut.size / 2);
+    }
+    for (int n : {0, 1, 4, 5, 20, 21, 22}) {
         if (damage == Damage::SoundAndPictures)
             bytes[nth(n < 20, n * (n < 20 ? tracks : 1)).key] = 0;
     }
@@ -58,14 +66,6 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     std::fill(std::find_end(bytes.begin() + elements[0].key, bytes.end(), footer, footer + 14),
               bytes.end(), 0);
     std::fill_n(bytes.begin(), elements[0].key, 0);
-}
-
-uint64_t FirstPicture(const std::vector<uint8_t>& bytes)
-{
-    for (const ReferenceElement& e : ReferenceWalk(bytes)) {
-        if (e.kind == 0) return e.offset;
-    }
-    return 0;
 }
 
 // What ffprobe prints for `entries` of a file, a value a line.
@@ -112,18 +112,27 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     std::vector<uint8_t> bytes = ReadBytes(healthy);
     Apply(c.damage, bytes, c.recipe.audioStreams);
     WriteBytes(damaged, bytes);
-    int64_t frames = 0, lost = -1, recorded = 0;  // found pictures; packages lost before them
-    for (const ReferenceElement& e : ReferenceWalk(bytes)) frames += e.kind == 0;
-    for (const ReferenceElement& e : ReferenceWalk(ReadBytes(healthy))) {
-        if (e.kind == 0 && lost < 0 && e.offset == FirstPicture(bytes)) lost = recorded;
-        recorded += e.kind == 0;
-    }
+    // The whole pictures found, and the recording's pictures, by offset (no
+    // damage moves a byte).
+    auto pictures = [](const std::vector<uint8_t>& file) {
+        std::vector<uint64_t> at;
+        for (const ReferenceElement& e : ReferenceWalk(file)) {
+            if (e.kind == 0 && e.offset + e.size <= file.size()) at.push_back(e.offset);
+        }
+        return at;
+    };
+    const std::vector<uint64_t> found = pictures(bytes), recorded = pictures(ReadBytes(healthy));
+    const int64_t frames = static_cast<int64_t>(found.size());
+    auto place = [&recorded](uint64_t offset) {
+        return std::find(recorded.begin(), recorded.end(), offset) - recorded.begin();
+    };
+    const int64_t lost = frames > 0 ? place(found[0]) : 0;  // packages lost before the first
     ASSERT_GE(frames, 20);
     const auto before = HashTree(media.Path());
 
     ASSERT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), output.c_str()), VEXMEND_OK);
     ProbeResult probe = Probe(output);
-    const int64_t shown = frames + c.repeated;
+    const int64_t shown = frames + c.repeated - c.dropped;
     EXPECT_NEAR(probe.videoPackets, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
     // Every frame decodes: the result starts at a key frame.
     EXPECT_NEAR(probe.videoFrames, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
@@ -136,6 +145,9 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
                   static_cast<int>(lost) / perSecond, static_cast<int>(lost) % perSecond);
     EXPECT_EQ(ProbeEntries(output, "format_tags=timecode"), std::vector<std::string>{timecode});
     // Any point can be sought, and the index leads there without complaint.
+    std::string warnings;
+    RunShell("ffprobe -v warning " + Quote(output), &warnings);
+    EXPECT_EQ(warnings.find("out of bounds"), warnings.npos) << warnings;
     for (double part : {0.25, 0.5, 0.75}) {
         std::string seek;
         RunShell("ffmpeg -nostdin -v warning -ss " + std::to_string(part * probe.duration) +
@@ -150,8 +162,10 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     for (const std::string& duration : ProbeEntries(output, "stream=duration"))
         EXPECT_NEAR(std::atof(duration.c_str()), probe.duration, 1 / c.rate);
     if (c.tracks > 0) {
+        // The result's last picture is the last found one that it shows.
+        const int64_t last = place(found[static_cast<size_t>(frames - c.dropped - 1)]);
         EXPECT_GT(
-            Correlation(output, healthy, probe.videoPackets, recorded - probe.videoPackets, c.rate),
+            Correlation(output, healthy, probe.videoPackets, last + 1 - probe.videoPackets, c.rate),
             0.9);
     }
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
@@ -190,6 +204,9 @@ const std::string kGstreamer =
     "video/x-raw,width=720,height=576,framerate=25/1 "
     "! mpeg2enc format=3 ! mxfmux name=m ! filesink location=\"$out\" audiotestsrc num-buffers=80 "
     "samplesperbuffer=960 ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! m.";
+const std::string kDnxhd = kFfmpeg + "1920x1080:rate=25" + kSine +
+                           "-frames:v 40 -c:v dnxhd -b:v 36M -pix_fmt yuv422p -c:a pcm_s16le -f "
+                           "mxf \"$out\"";
 const char* const kTen = "10:00:";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -231,15 +248,17 @@ INSTANTIATE_TEST_SUITE_P(
                   .tracks = 1,
                   .track = "pcm_s24le,48000,1",
                   .warning = kFirstSound,
-                  .timecode = kTen},
+                  .timecode = kTen,
+                  .dropped = 1},
         Recording{.name = "mpeg2_hd_422_50mbit_sound_and_pictures_lost",
                   .make = kMpegHd.c_str(),
                   .damage = kSoundAndPictures,
                   .rate = 25,
                   .tracks = 1,
                   .track = "pcm_s24le,48000,1",
-                  .warning = "0 pictures repeated, 3 sound elements left out",
-                  .timecode = kTen},
+                  .warning = "0 pictures repeated, 13 sound elements left out",
+                  .timecode = kTen,
+                  .dropped = 10},
         Recording{.name = "gstreamer_mpeg2_one_sequence_header",
                   .make = kGstreamer.c_str(),
                   .damage = kFirstFrame,
@@ -274,6 +293,43 @@ INSTANTIATE_TEST_SUITE_P(
         Recording{.name = "dv_header_lost",
                   .make = kDv.c_str(),
                   .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "mpeg2_hd_422_50mbit_cut",
+                  .make = kMpegHd.c_str(),
+                  .damage = Damage::Cut,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s24le,48000,1",
+                  .warning = "0 pictures repeated, 2 sound elements left out",
+                  .timecode = kTen,
+                  .dropped = 2},
+        Recording{.name = "d10_imx50_cut",
+                  .make = kD10.c_str(),
+                  .damage = Damage::Cut,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,4",
+                  .timecode = kTen},
+        Recording{.name = "dnxhd_cut",
+                  .make = kDnxhd.c_str(),
+                  .damage = Damage::Cut,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "dv_cut",
+                  .make = kDv.c_str(),
+                  .damage = Damage::Cut,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "h264_gop50_cut",
+                  .make = kH264.c_str(),
+                  .damage = Damage::Cut,
                   .rate = 25,
                   .tracks = 1,
                   .track = "pcm_s16le,48000,1",

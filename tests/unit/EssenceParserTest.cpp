@@ -149,12 +149,15 @@ TEST(PackagePlan, SoundKeepsStepWithThePictures)
         const char* layout;
         size_t firstKey;
         bool intraOnly;
+        size_t shown;          // pictures the result may show, from the first
         const char* expected;  // picture/sound of each frame; frozen, repeated, left out
     } rows[] = {
-        {"SPSPSSPS", 0, false, "0/1 1/2 2/4 | 0 0 2"},
-        {"SPSPSSPS", 0, true, "0/1 1/2 1/3 2/4 | 0 1 1"},
-        {"SPSPSSPS", 1, false, "1/1 1/2 2/4 | 1 0 2"},
-        {"PSPPS", 0, false, "0/0 1/- 2/1 | 0 0 0"},
+        {"SPSPSSPS", 0, false, 3, "0/1 1/2 2/4 | 0 0 2"},
+        {"SPSPSSPS", 0, true, 3, "0/1 1/2 1/3 2/4 | 0 1 1"},
+        {"SPSPSSPS", 1, false, 3, "1/1 1/2 2/4 | 1 0 2"},
+        {"PSPPS", 0, false, 3, "0/0 1/- 2/1 | 0 0 0"},
+        {"SPSPSSPS", 0, true, 2, "0/1 1/2 1/3 | 0 1 2"},
+        {"SPSPSSPS", 2, false, 2, "0/1 1/2 | 0 0 3"},
     };
     for (const auto& row : rows) {
         std::vector<EssenceSample> pictures, sounds;
@@ -165,7 +168,8 @@ TEST(PackagePlan, SoundKeepsStepWithThePictures)
         }
         std::vector<const EssenceSample*> track;
         for (const EssenceSample& sound : sounds) track.push_back(&sound);
-        const PackagePlan plan = PlanPackages(pictures, row.firstKey, row.intraOnly, {track});
+        const PackagePlan plan = PlanPackages(pictures, row.firstKey, row.intraOnly, row.shown,
+                                              {track});
         std::string text;
         for (const OutputFrame& frame : plan.frames) {
             const EssenceSample* sound = frame.sounds[0];

@@ -50,6 +50,11 @@ void LogPlan(LogSink* logger, const FeedSource& source)
                       "[MXF] pictures before the first key frame, shown as the key frame:",
                       uint64_t{packages.frozen});
     }
+    if (source.plan.endLeftOut > 0) {
+        logger->Write(LogLevel::Info, __LINE__,
+                      "[MXF] pictures at the end dropped, not to be shown whole:",
+                      uint64_t{source.plan.endLeftOut});
+    }
     if (packages.repeated > 0 || packages.soundLeftOut > 0) {
         logger->Write(LogLevel::Warning, __LINE__, "[MXF] sound whose picture was lost:",
                       std::to_string(packages.repeated) + " pictures repeated, " +

@@ -34,6 +34,10 @@ public:
     {
         return std::nullopt;
     }
+    // The frame's place in display order within its group of pictures
+    // (MPEG-1/2 temporal reference), for codecs whose pictures may come
+    // before pictures shown ahead of them; nothing for the others.
+    virtual std::optional<int> DisplayPlace(const uint8_t*, size_t) const { return std::nullopt; }
     // True when every frame of the codec has one size (VC-3, DV).
     virtual bool ConstantFrameSize() const { return false; }
     // Where the next frame of a stream of frames begins (MPEG-1/2, H.264):

@@ -56,6 +56,17 @@ public:
         return std::nullopt;
     }
 
+    // The temporal reference of the frame's first picture: 10 bits after
+    // the picture start code.
+    std::optional<int> DisplayPlace(const uint8_t* frame, size_t size) const override
+    {
+        for (size_t at = NextStartCode(frame, size, 0); at + 6 <= size;
+             at = NextStartCode(frame, size, at + 3)) {
+            if (frame[at + 3] == kPicture) return frame[at + 4] << 2 | frame[at + 5] >> 6;
+        }
+        return std::nullopt;
+    }
+
     // A picture start code whose picture coding type is 0 cannot start a
     // picture (a flipped bit in stuffing makes one); its prefix is broken.
     size_t BreakFalseStarts(uint8_t* frame, size_t size) const override

@@ -5,7 +5,7 @@
 namespace vexmend {
 
 PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firstKey,
-                         bool intraOnly,
+                         bool intraOnly, size_t shown,
                          const std::vector<std::vector<const EssenceSample*>>& tracks)
 {
     PackagePlan plan;
@@ -25,9 +25,13 @@ PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firs
             }
         }
     }
-    firstKey = firstKey < pictures.size() ? firstKey : 0;
+    shown = std::min(shown, pictures.size());
+    for (size_t p = shown; p < pictures.size(); ++p) {
+        for (size_t t = 0; t < tracks.size(); ++t) plan.soundLeftOut += packages[t][p].size();
+    }
+    firstKey = firstKey < shown ? firstKey : 0;
     plan.frozen = firstKey;
-    for (size_t p = 0; p < pictures.size(); ++p) {
+    for (size_t p = 0; p < shown; ++p) {
         // One frame for the package, and with intra-only pictures one more
         // for each further element of a track; otherwise those are left out.
         size_t count = 1;

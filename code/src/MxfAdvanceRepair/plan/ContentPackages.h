@@ -32,8 +32,10 @@ struct PackagePlan {
 // A track's further elements in one package belong to packages whose picture
 // was lost: with intra-only pictures the package's picture is repeated for
 // them, otherwise they are left out, as is sound before the first picture.
+// Only the first `shown` pictures make packages; the sound of those after
+// them is left out with them.
 PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firstKey,
-                         bool intraOnly,
+                         bool intraOnly, size_t shown,
                          const std::vector<std::vector<const EssenceSample*>>& tracks);
 
 }  // namespace vexmend

@@ -1,6 +1,7 @@
 #include "MxfAdvanceRepair/plan/RepairPlan.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 
@@ -11,6 +12,28 @@ namespace {
 // Pictures from the first key frame on that must all be key frames for the
 // pictures to count as intra-only.
 constexpr size_t kIntraOnlyRun = 16;
+
+// The end of the pictures [0, shown) whose last group begins at `key`: after
+// the last of the group's pictures before which none of the group is missing
+// in display order (by `place`); `shown` for codecs without display places.
+// A place seen before begins a group whose key frame was lost, which cannot
+// be decoded.
+size_t GapFreeEnd(const std::function<std::optional<int>(size_t)>& place, size_t key, size_t shown)
+{
+    std::vector<bool> seen;
+    size_t end = key;
+    int last = -1;
+    for (size_t p = key; p < shown; ++p) {
+        const std::optional<int> at = place(p);
+        if (!at) return shown;
+        if (static_cast<size_t>(*at) < seen.size() && seen[static_cast<size_t>(*at)]) break;
+        seen.resize(std::max(seen.size(), static_cast<size_t>(*at) + 1));
+        seen[static_cast<size_t>(*at)] = true;
+        last = std::max(last, *at);
+        if (p - key + 1 == static_cast<size_t>(last) + 1) end = p + 1;
+    }
+    return end;
+}
 
 }  // namespace
 
@@ -32,8 +55,25 @@ RepairPlan PlanPictures(const ReadAtFunction& read, const std::vector<EssenceSam
          ++i) {
         intraOnly = isKey(i);
     }
+    // A picture that the file's end cut short cannot be shown whole, and the
+    // encoder refuses one of a constant-size codec: it is left out.
+    auto whole = [&](const EssenceSample& picture) {
+        uint8_t last = 0;
+        return picture.size == 0 || read(picture.offset + picture.size - 1, &last, 1) == 1;
+    };
+    size_t shown = pictures.size();
+    while (shown > 0 && !whole(pictures[shown - 1])) --shown;
+    // With long GOP, the result's index would point past its end for a
+    // picture shown after one that is missing.
+    if (!intraOnly && firstKey < shown) {
+        size_t key = shown - 1;
+        while (key > firstKey && !isKey(key)) --key;
+        shown = GapFreeEnd([&](size_t p) { return parser.DisplayPlace(head.data(), readHead(p)); },
+                           key, shown);
+    }
     RepairPlan plan;
-    plan.packages = PlanPackages(pictures, firstKey, intraOnly, tracks);
+    plan.endLeftOut = pictures.size() - shown;
+    plan.packages = PlanPackages(pictures, firstKey, intraOnly, shown, tracks);
     const std::vector<OutputFrame>& frames = plan.packages.frames;
     plan.prependStreamHeader = !frames.empty() && sampleHasStreamHeader &&
                                !parser.StartsWithStreamHeader(head.data(),

@@ -17,6 +17,9 @@ class EssenceParser;
 struct RepairPlan {
     PackagePlan packages;
     bool prependStreamHeader = false;
+    // Pictures at the end left out: cut short by the file's end, or not to
+    // be shown in their place.
+    size_t endLeftOut = 0;
     std::optional<Timecode> timecode;
 };
 
