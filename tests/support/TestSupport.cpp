@@ -40,8 +40,9 @@ void MakeMxf(const std::string& path, const MediaRecipe& recipe)
         map << " -map " << i + 1 << ":a";
     }
     command << " -map 0:v" << map.str() << " -frames:v " << recipe.frames
-            << " -c:v mpeg2video -b:v 2M -g 12 -pix_fmt yuv420p -c:a " << recipe.audioCodec
-            << " -ac " << recipe.channels << " -shortest -f mxf " << Quote(path);
+            << " -c:v mpeg2video -b:v 2M -g 12 -bf " << recipe.bFrames << " -pix_fmt yuv420p -c:a "
+            << recipe.audioCodec << " -ac " << recipe.channels << " -shortest -f mxf "
+            << Quote(path);
     std::string output;
     if (RunShell(command.str(), &output) != 0) throw std::runtime_error(path + ": " + output);
 }

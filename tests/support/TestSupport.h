@@ -43,6 +43,7 @@ struct MediaRecipe {
     std::string audioCodec = "pcm_s16le";
     int channels = 2;      // channels per audio stream
     int audioStreams = 1;  // separate audio streams at 48 kHz, stream i a tone of 440 + 110 i Hz
+    int bFrames = 0;       // B-pictures between anchors: long GOP in the coded order
 };
 
 // Writes an OP1a MXF file with MPEG-2 video and PCM audio.

@@ -9,6 +9,7 @@
 #include "TextConvert.h"
 #include "VideoRepairManager/CallFolder.h"
 #include "VideoRepairManager/Folders.h"
+#include "VideoRepairManager/ResultIndex.h"
 #include "VideoRepairManager/TemporaryOutput.h"
 #include "VideoRepairManager/VideoRepairManager.h"
 #include "platform/ChildProcess.h"
@@ -16,6 +17,12 @@
 namespace vexmend {
 
 namespace {
+
+// Seconds the encoder may take to report on a result's index, and the
+// rewraps with fewer pictures tried before a result whose index points past
+// its last picture is given up.
+constexpr int64_t kIndexCheckSeconds = 60;
+constexpr int kIndexPasses = 4;
 
 bool IsRegularFile(const char* path)
 {
@@ -90,7 +97,8 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
                        "[GeneralRepair] encoder exit status:", exitStatus);
         encoderResult = ResultNoOutput;
     }
-    if (encoderResult == 0 && Poco::File(temporary->Path()).getSize() > 0) {
+    if (encoderResult == 0 && Poco::File(temporary->Path()).getSize() > 0 &&
+        DropPicturesPastTheIndex(Utf8ToWide(EncoderFileName(inputPath)), temporary->Path()) == 0) {
         try {
             temporary->Commit();
         } catch (const std::exception& error) {
@@ -113,8 +121,39 @@ int32_t VideoRepairManager::GeneralRepair(const char* inputPath, const char* out
     return ResultNoOutput;
 }
 
+int32_t VideoRepairManager::DropPicturesPastTheIndex(const std::wstring& input,
+                                                     const std::string& path)
+{
+    // A recording cut short inside a group of pictures ends with pictures
+    // shown after ones it no longer holds; each rewrap with fewer pictures
+    // leaves out at least one more of them.
+    for (int pass = 0;; ++pass) {
+        std::optional<uint64_t> past;
+        try {
+            past = FirstEntryPastTheEnd(WideToUtf8(encoderPath), path, kIndexCheckSeconds);
+        } catch (const std::exception& error) {
+            logSink->Write(LogLevel::Error, __LINE__,
+                           "[GeneralRepair] result's index cannot be checked:", ErrorText(error));
+            return ResultNoOutput;
+        }
+        if (!past) return 0;
+        int32_t exitStatus = 0;
+        if (pass == kIndexPasses || *past == 0 ||
+            FfmpegRepair(input, Utf8ToWide(EncoderFileName(path)), exitStatus, *past) != 0 ||
+            exitStatus != 0) {
+            logSink->Write(
+                LogLevel::Error, __LINE__,
+                "[GeneralRepair] result's index points past its last picture, entry:", *past);
+            return ResultNoOutput;
+        }
+        logSink->Write(
+            LogLevel::Warning, __LINE__,
+            "[GeneralRepair] index points past the last picture, rewrapped up to entry:", *past);
+    }
+}
+
 int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::wstring& output,
-                                         int32_t& exitStatus)
+                                         int32_t& exitStatus, std::optional<uint64_t> videoFrames)
 {
     if (!Poco::File(WideToNarrow(encoderPath)).exists()) return ResultEncoderNotStarted;
 
@@ -125,11 +164,16 @@ int32_t VideoRepairManager::FfmpegRepair(const std::wstring& input, const std::w
     // Windows, where the program is named to the platform on its own. Its
     // path is quoted there too, so that the encoder in a folder such as
     // C:/Program Files/Host reads its own arguments right.
+    const std::wstring frames = videoFrames ? L"-frames:v " + std::to_wstring(*videoFrames) + L" "
+                                            : L"";
     const std::wstring commandLine = L"\"" + encoderPath + L"\" -y -f mxf -i \"" + input +
-                                     L"\" -map 0:v? -map 0:a? -codec copy \"" + output + L"\"";
-    const std::vector<std::string> arguments{
-        "-y",   "-f",   "mxf",    "-i",   WideToUtf8(input), "-map", "0:v?",
-        "-map", "0:a?", "-codec", "copy", WideToUtf8(output)};
+                                     L"\" -map 0:v? -map 0:a? -codec copy " + frames + L"\"" +
+                                     output + L"\"";
+    std::vector<std::string> arguments{"-y",   "-f",   "mxf",  "-i",   WideToUtf8(input),
+                                       "-map", "0:v?", "-map", "0:a?", "-codec",
+                                       "copy"};
+    if (videoFrames) arguments.insert(arguments.end(), {"-frames:v", std::to_string(*videoFrames)});
+    arguments.push_back(WideToUtf8(output));
     try {
         platform::ChildProcess encoder(WideToUtf8(encoderPath), arguments, false,
                                        WideToUtf8(commandLine));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "LogSink.h"
@@ -49,9 +50,15 @@ public:
 
 private:
     // 0 when the encoder ran (its exit status in `exitStatus`), else
-    // ResultEncoderNotStarted.
-    int32_t FfmpegRepair(const std::wstring& input, const std::wstring& output,
-                         int32_t& exitStatus);
+    // ResultEncoderNotStarted. With `videoFrames`, the result keeps the
+    // first so many pictures (and the sound that plays with them).
+    int32_t FfmpegRepair(const std::wstring& input, const std::wstring& output, int32_t& exitStatus,
+                         std::optional<uint64_t> videoFrames = std::nullopt);
+    // The pictures at the end of the general repair's result at `path` that
+    // its index points past are dropped by repeating the rewrap of `input`
+    // with fewer pictures: 0, or ResultNoOutput when the index still points
+    // past the last picture or cannot be checked (logged).
+    int32_t DropPicturesPastTheIndex(const std::wstring& input, const std::string& path);
     void WriteBanner();
 
     std::unique_ptr<MxfAdvanceRepair> engine;
