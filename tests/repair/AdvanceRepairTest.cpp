@@ -21,6 +21,7 @@ struct Recording {
     MediaRecipe sample = MediaRecipe{0};  // frames 0: the healthy file is the sample
     const char* warning = nullptr;        // the record on sound left out
     const char* timecode = "00:00:";      // hours and minutes of the file's first package
+    bool dropFrame = false;               // the timecode drops frame numbers
     int repeated = 0;                     // pictures repeated for sound whose picture was lost
     int dropped = 0;                      // pictures at the end not to be shown in their place
 };
@@ -141,8 +142,9 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     // The recording's own timecode, counted on by the packages lost before the result's first.
     const int perSecond = static_cast<int>(std::lround(c.rate));
     char timecode[16];
-    std::snprintf(timecode, sizeof timecode, "%s%02d:%02d", c.timecode,
-                  static_cast<int>(lost) / perSecond, static_cast<int>(lost) % perSecond);
+    std::snprintf(timecode, sizeof timecode, "%s%02d%c%02d", c.timecode,
+                  static_cast<int>(lost) / perSecond, c.dropFrame ? ';' : ':',
+                  static_cast<int>(lost) % perSecond);
     EXPECT_EQ(ProbeEntries(output, "format_tags=timecode"), std::vector<std::string>{timecode});
     // Any point can be sought, and the index leads there without complaint.
     std::string warnings;
@@ -199,6 +201,17 @@ const std::string kH264 = kFfmpeg + "640x360:rate=25" + kSine +
                           "pcm_s16le -f mxf \"$out\"";
 const std::string kDv = kFfmpeg + "720x576:rate=25" + kSine +
                         "-frames:v 50 -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -f mxf \"$out\"";
+// 720p long-GOP MPEG-2 of about 200 kB a picture: the first MiB holds the
+// first 7 pictures, the last of them the second of a frame pair.
+std::string Mpeg720p(const std::string& rate, const std::string& bits, const std::string& timecode)
+{
+    return kFfmpeg + "1280x720:rate=" + rate +
+           " -f lavfi -i sine=sample_rate=48000 -shortest -timecode " + timecode +
+           " -frames:v 40 -c:v mpeg2video -b:v " + bits + " -minrate " + bits + " -maxrate " +
+           bits + " -bufsize 8M -g 10 -bf 2 -c:a pcm_s16le -f mxf \"$out\"";
+}
+const std::string kMpeg720p50 = Mpeg720p("50", "80M", "10:00:00:00");
+const std::string kMpeg720p5994 = Mpeg720p("60000/1001", "100M", "'10:00:00;00'");
 const std::string kGstreamer =
     "gst-launch-1.0 -q videotestsrc num-buffers=40 ! "
     "video/x-raw,width=720,height=576,framerate=25/1 "
@@ -290,6 +303,23 @@ INSTANTIATE_TEST_SUITE_P(
                   .warning = "3 pictures repeated, 0 sound elements left out",
                   .timecode = kTen,
                   .repeated = 3},
+        Recording{.name = "mpeg2_720p50_first_mib_lost",
+                  .make = kMpeg720p50.c_str(),
+                  .damage = kFirstMiB,
+                  .rate = 50,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .warning = kFirstSound,
+                  .timecode = kTen},
+        Recording{.name = "mpeg2_720p5994_drop_frame_first_mib_lost",
+                  .make = kMpeg720p5994.c_str(),
+                  .damage = kFirstMiB,
+                  .rate = 60000.0 / 1001,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .warning = kFirstSound,
+                  .timecode = kTen,
+                  .dropFrame = true},
         Recording{.name = "dv_header_lost",
                   .make = kDv.c_str(),
                   .damage = kHeader,

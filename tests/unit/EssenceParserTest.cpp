@@ -72,32 +72,38 @@ TEST(EssenceParser, DurationOfFrames)
 }
 
 // A system item whose metadata pack's user date/time stamp is the SMPTE 12M
-// timecode `hours:minutes:seconds:frames` (drop frame when `drop`).
-Bytes SystemItem(int hours, int minutes, int seconds, int frames, bool drop)
+// timecode `hours:minutes:seconds:frames` (drop frame when `drop`), with bit
+// 7 of the seconds and of the hours byte from `marks` (bit 0 and bit 1).
+Bytes SystemItem(int hours, int minutes, int seconds, int frames, bool drop, int marks = 0)
 {
     auto bcd = [](int value) { return static_cast<uint8_t>(value / 10 << 4 | value % 10); };
     Bytes item(mxf::kSystemMetadataPack.bytes, mxf::kSystemMetadataPack.bytes + 16);
     Bytes value(57, 0);
     value[40] = 0x81;
     value[41] = static_cast<uint8_t>(bcd(frames) | (drop ? 0x40 : 0));
-    value[42] = bcd(seconds);
+    value[42] = static_cast<uint8_t>(bcd(seconds) | (marks & 1) << 7);
     value[43] = bcd(minutes);
-    value[44] = bcd(hours);
+    value[44] = static_cast<uint8_t>(bcd(hours) | (marks & 2) << 6);
     item.push_back(57);
     return Join({item, value});
 }
 
 // The result's timecode: the first packages' system items, else the
-// pictures' own, counted back to the first picture, at every rate.
+// pictures' own, counted back to the first picture, at every rate. Above 30
+// frames a second SMPTE 12M counts frame pairs, the pair's second marked in
+// the hours (50) or the seconds (59.94); DV sets both marks always.
 TEST(StartTimecode, FromSystemItemsOrPicturesCountedBackToTheFirstPicture)
 {
     const Bytes picture(40, 0x55), gop{0, 0, 1, 0xB8, 0x04, 0x28, 0x62, 0x00};
+    const Bytes gopTenMinutes{0, 0, 1, 0xB8, 0xA8, 0xA8, 0x00, 0x00};  // 10:10:00;00
+    const Bytes dv = Join({{0x1F, 0x07, 0x00, 0xBF}, Bytes(82), {0x13, 0x01, 0x80, 0x80, 0xD0}});
     const struct {
         const char* name;
         std::vector<Bytes> packages;  // what comes before each picture
         std::vector<Bytes> pictures;
         double rate;
         const char* expected;
+        const EssenceParser& (*parser)() = MpegVideoParser;
     } rows[] = {
         {"system item of the second package",
          {Bytes(8), SystemItem(10, 0, 0, 5, false)},
@@ -120,6 +126,27 @@ TEST(StartTimecode, FromSystemItemsOrPicturesCountedBackToTheFirstPicture)
          25,
          "01:02:03:03"},
         {"none", {Bytes(8)}, {picture}, 25, "none"},
+        {"50p: frame 3, pair 1 and the hours' mark",
+         {Bytes(8), Bytes(8), SystemItem(10, 0, 0, 1, false, 2)},
+         {picture, picture, picture},
+         50,
+         "10:00:00:01"},
+        {"59.94 drop frame: frame 5, pair 2 and the seconds' mark, back over a minute",
+         {Bytes(8), Bytes(8), SystemItem(10, 1, 0, 2, true, 1)},
+         {picture, picture, picture},
+         60000.0 / 1001,
+         "10:00:59;59"},
+        {"59.94 drop frame GOP header counts frames, back over a tenth minute",
+         {Bytes(8), Bytes(8)},
+         {picture, Join({gopTenMinutes, kMpegIPicture})},
+         60000.0 / 1001,
+         "10:09:59;59"},
+        {"DV at 50p: a pair read as its first frame",
+         {Bytes(8), Bytes(8)},
+         {picture, dv},
+         50,
+         "10:00:00:01",
+         DvParser},
     };
     for (const auto& row : rows) {
         Bytes file;
@@ -134,7 +161,7 @@ TEST(StartTimecode, FromSystemItemsOrPicturesCountedBackToTheFirstPicture)
             std::memcpy(destination, file.data() + offset, count);
             return count;
         };
-        const auto found = FindStartTimecode(read, pictures, MpegVideoParser(), row.rate);
+        const auto found = FindStartTimecode(read, pictures, row.parser(), row.rate);
         EXPECT_EQ(found ? found->Text() : "none", row.expected) << row.name;
     }
 }

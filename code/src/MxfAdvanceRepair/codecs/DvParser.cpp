@@ -22,11 +22,17 @@ public:
     bool ConstantFrameSize() const override { return true; }
 
     // 625-line systems (the header block's DSF bit) count no dropped frames;
-    // there the flag's bit means something else.
-    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size) const override
+    // there the flag's bit means something else. DV writers set bit 7 of the
+    // seconds and of the hours as binary group flags, so above 30 frames a
+    // second a pair's second frame cannot be told: a pair reads as its first.
+    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size,
+                                          double frameRate) const override
     {
         if (size < kTimecodePack + 5 || frame[kTimecodePack] != 0x13) return std::nullopt;
-        std::optional<Timecode> timecode = DecodeSmpte12m(frame + kTimecodePack + 1);
+        const uint8_t* pack = frame + kTimecodePack + 1;
+        const uint8_t digits[4] = {pack[0], static_cast<uint8_t>(pack[1] & 0x7F), pack[2],
+                                   static_cast<uint8_t>(pack[3] & 0x7F)};
+        std::optional<Timecode> timecode = DecodeSmpte12m(digits, frameRate);
         if (timecode && (frame[3] & 0x80) != 0) timecode->dropFrame = false;
         return timecode;
     }

@@ -29,8 +29,9 @@ public:
     virtual size_t StreamHeaderLength(const uint8_t*, size_t) const { return 0; }
     // True when the frame begins with what decoding needs from there on.
     virtual bool StartsWithStreamHeader(const uint8_t*, size_t) const { return true; }
-    // The timecode that the frame carries (MPEG-2 GOP header, DV subcode).
-    virtual std::optional<Timecode> FrameTimecode(const uint8_t*, size_t) const
+    // The timecode that the frame carries (MPEG-2 GOP header, DV subcode),
+    // at `frameRate` frames a second.
+    virtual std::optional<Timecode> FrameTimecode(const uint8_t*, size_t, double) const
     {
         return std::nullopt;
     }

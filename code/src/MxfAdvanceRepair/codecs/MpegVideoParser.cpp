@@ -39,8 +39,9 @@ public:
 
     // The time code of a group-of-pictures header before the first picture:
     // drop flag, 5 bits hours, 6 bits minutes, a marker, 6 bits seconds, 6
-    // bits pictures.
-    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size) const override
+    // bits pictures. The pictures count single frames at every rate (0 to 59
+    // at 59.94, four numbers dropped a minute), so the rate does not matter.
+    std::optional<Timecode> FrameTimecode(const uint8_t* frame, size_t size, double) const override
     {
         for (size_t at = NextStartCode(frame, size, 0); at + 8 <= size && frame[at + 3] != kPicture;
              at = NextStartCode(frame, size, at + 3)) {

@@ -50,12 +50,17 @@ Timecode Timecode::Plus(int64_t count, double rate) const
     return moved;
 }
 
-std::optional<Timecode> DecodeSmpte12m(const uint8_t* bytes)
+std::optional<Timecode> DecodeSmpte12m(const uint8_t* bytes, double rate)
 {
     Timecode timecode{Bcd(bytes[3], 0x3F), Bcd(bytes[2], 0x7F), Bcd(bytes[1], 0x7F),
                       Bcd(bytes[0], 0x3F), (bytes[0] & 0x40) != 0};
     if (timecode.hours < 0 || timecode.minutes < 0 || timecode.seconds < 0 || timecode.frames < 0) {
         return std::nullopt;
+    }
+    const long nominal = std::lround(rate);
+    if (nominal > 30) {
+        const uint8_t mark = nominal == 50 ? bytes[3] : bytes[1];
+        timecode.frames = timecode.frames * 2 + (mark >> 7);
     }
     return timecode;
 }

@@ -21,7 +21,10 @@ struct Timecode {
 
 // The timecode of the four bytes of SMPTE 12M's binary-coded decimal form
 // (frames with the drop-frame flag in bit 6, seconds, minutes, hours), as
-// system items and DV subcode carry it; nothing when a digit is no decimal.
-std::optional<Timecode> DecodeSmpte12m(const uint8_t* bytes);
+// system items and DV subcode carry it, at `rate` frames a second; nothing
+// when a digit is no decimal. Above 30 frames a second the frames digits
+// count frame pairs, and bit 7 of the hours (at 50) or of the seconds (at
+// other rates) marks a pair's second frame.
+std::optional<Timecode> DecodeSmpte12m(const uint8_t* bytes, double rate);
 
 }  // namespace vexmend

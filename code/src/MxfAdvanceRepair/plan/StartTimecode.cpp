@@ -27,14 +27,15 @@ std::optional<Timecode> FindStartTimecode(const ReadAtFunction& read,
         uint64_t start = end > kSystemItemReach ? end - kSystemItemReach : 0;
         if (i > 0) start = std::clamp(pictures[i - 1].offset + pictures[i - 1].size, start, end);
         const uint64_t got = read(start, bytes.data(), end - start);
-        if (auto found = FindSystemItemTimecode(bytes.data(), static_cast<size_t>(got))) {
+        if (auto found = FindSystemItemTimecode(bytes.data(), static_cast<size_t>(got),
+                                                frameRate)) {
             return found->Plus(-static_cast<int64_t>(i), frameRate);
         }
     }
     for (size_t i = 0; i < searched; ++i) {
         const uint64_t got = read(pictures[i].offset, bytes.data(),
                                   std::min<uint64_t>(pictures[i].size, kFrameHead));
-        if (auto found = parser.FrameTimecode(bytes.data(), static_cast<size_t>(got))) {
+        if (auto found = parser.FrameTimecode(bytes.data(), static_cast<size_t>(got), frameRate)) {
             return found->Plus(-static_cast<int64_t>(i), frameRate);
         }
     }

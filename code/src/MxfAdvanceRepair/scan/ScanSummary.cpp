@@ -66,12 +66,16 @@ std::string FindTimecode(FileReader& file, const EssenceSample& picture,
 {
     const uint64_t before = std::min(picture.offset, kTimecodeSearch);
     std::vector<uint8_t> head = Read(file, picture.offset - before, before);
-    if (auto timecode = FindSystemItemTimecode(head.data(), head.size())) {
+    // The scan knows no frame rate: above 30 frames a second, the frames of
+    // an SMPTE 12M timecode show the frame pairs it counts.
+    if (auto timecode = FindSystemItemTimecode(head.data(), head.size(), 0)) {
         return timecode->Text();
     }
     std::vector<uint8_t> frame = Read(file, picture.offset,
                                       std::min(picture.size, kTimecodeSearch));
-    if (auto timecode = parser.FrameTimecode(frame.data(), frame.size())) return timecode->Text();
+    if (auto timecode = parser.FrameTimecode(frame.data(), frame.size(), 0)) {
+        return timecode->Text();
+    }
     return std::string();
 }
 

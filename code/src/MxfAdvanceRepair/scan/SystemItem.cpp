@@ -17,7 +17,7 @@ constexpr uint8_t kSmpte12mStamp = 0x81;
 
 }  // namespace
 
-std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size)
+std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size, double frameRate)
 {
     for (size_t at = size; at-- > 0;) {
         const mxf::Label& key = mxf::kSystemMetadataPack;
@@ -32,7 +32,7 @@ std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size
         }
         for (size_t stamp : {kUserStamp, kCreationStamp}) {
             if (value[stamp] == kSmpte12mStamp) {
-                if (auto timecode = DecodeSmpte12m(value + stamp + 1)) return timecode;
+                if (auto timecode = DecodeSmpte12m(value + stamp + 1, frameRate)) return timecode;
             }
         }
     }

@@ -12,7 +12,8 @@ namespace vexmend {
 
 // The timecode of the last system metadata pack that lies whole in `size`
 // bytes from `bytes` on: its user date/time stamp, else its creation stamp,
-// when that is an SMPTE 12M timecode (type 81h).
-std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size);
+// when that is an SMPTE 12M timecode (type 81h), at `frameRate` frames a
+// second.
+std::optional<Timecode> FindSystemItemTimecode(const uint8_t* bytes, size_t size, double frameRate);
 
 }  // namespace vexmend
