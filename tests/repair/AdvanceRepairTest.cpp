@@ -7,7 +7,15 @@
 namespace vexmend::test {
 namespace {
 
-enum class Damage { HeaderAndFooter, FirstFrame, FirstMiB, ByteErrors, SoundAndPictures, Cut };
+enum class Damage {
+    HeaderAndFooter,
+    FirstFrame,
+    FirstMiB,
+    ByteErrors,
+    SoundAndPictures,
+    Cut,
+    Keys
+};
 
 struct Recording {
     const char* name = "";
@@ -32,9 +40,10 @@ void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.
 // metadata) and from the footer partition on, so that ffmpeg no longer reads
 // the file as MXF; with more than two tracks, the third track's element of the
 // fifth frame loses its key too. Sound and pictures: the header as before,
-// and the first track's elements of packages 0, 1, 4 and 5 and the
-// pictures of packages 20 to 22 lose their keys. Cut: the file ends in the
-// middle of the picture two thirds of the way through.
+// the first track's elements of packages 0, 1, 4 and 5 lose their keys, and
+// the pictures of packages 20 to 22 their keys and first bytes. Cut: the file ends in the
+// middle of the picture two thirds of the way through. Keys: the keys of
+// pictures 5, 9 and 13 destroyed, their lengths and values intact.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -47,6 +56,9 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     if (damage == Damage::FirstFrame)
         std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
     if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
+    for (int n : {5, 9, 13}) {
+        if (damage == Damage::Keys) std::fill_n(bytes.begin() + nth(0, n).key, 16, 0);
+    }
     if (damage == Damage::Cut) {
         const int pictures = static_cast<int>(
             std::count_if(elements.begin(), elements.end(), [](auto& e) { return e.kind == 0; }));
@@ -55,7 +67,8 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     }
     for (int n : {0, 1, 4, 5, 20, 21, 22}) {
         if (damage == Damage::SoundAndPictures)
-            bytes[nth(n < 20, n * (n < 20 ? tracks : 1)).key] = 0;
+            std::fill_n(bytes.begin() + nth(n < 20, n * (n < 20 ? tracks : 1)).key, n < 20 ? 1 : 64,
+                        0);
     }
     for (uint64_t at = elements[0].key + 5000; damage == Damage::ByteErrors && at < bytes.size();
          at += 10000) {
@@ -79,6 +92,19 @@ std::vector<std::string> ProbeEntries(const std::string& path, const std::string
         if (!line.empty()) values.push_back(line.substr(0, line.find(',')));
     }
     return values;
+}
+
+// The checksum of each of a file's video packets, in stored order.
+std::vector<std::string> PacketHashes(const std::string& path)
+{
+    std::string out;
+    RunShell("ffmpeg -nostdin -v quiet -i " + Quote(path) + " -map 0:v -c copy -f framemd5 -",
+             &out);
+    std::vector<std::string> hashes;
+    for (const std::string& line : Lines(out)) {
+        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
+    }
+    return hashes;
 }
 
 // Track 1 of `result` against that of `healthy` `shift` frames later, over
@@ -122,7 +148,9 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
         }
         return at;
     };
-    const std::vector<uint64_t> found = pictures(bytes), recorded = pictures(ReadBytes(healthy));
+    const std::vector<uint64_t> recorded = pictures(ReadBytes(healthy));
+    // Pictures whose keys were destroyed are found by their headers.
+    const std::vector<uint64_t> found = c.damage == Damage::Keys ? recorded : pictures(bytes);
     const int64_t frames = static_cast<int64_t>(found.size());
     auto place = [&recorded](uint64_t offset) {
         return std::find(recorded.begin(), recorded.end(), offset) - recorded.begin();
@@ -173,6 +201,12 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
     for (int i = 0; i < c.tracks; ++i) EXPECT_NEAR(ToneFrequency(output, i), 440 + 110 * i, 20);
     EXPECT_TRUE(c.warning ? Logged(c.warning) : !Logged(" left out"));
+    // A picture whose key was destroyed is found with its own bytes.
+    if (c.damage == Damage::Keys) {
+        std::vector<std::string> original = PacketHashes(healthy);
+        original.resize(static_cast<size_t>(shown));
+        EXPECT_EQ(PacketHashes(output), original);
+    }
     EXPECT_EQ(HashTree(media.Path()), before);
     EXPECT_TRUE(HashTree(work / "work/AdvanceRepairedVideo").empty());
     EXPECT_TRUE(Logged(") [AdvanceRepair] start advanced repair  " + damaged + "\n"));
@@ -319,10 +353,48 @@ INSTANTIATE_TEST_SUITE_P(
                   .track = "pcm_s16le,48000,1",
                   .warning = kFirstSound,
                   .timecode = kTen,
-                  .dropFrame = true},
+                  .dropFrame = true,
+                  .dropped = 1},
         Recording{.name = "dv_header_lost",
                   .make = kDv.c_str(),
                   .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "mpeg2_hd_422_50mbit_keys",
+                  .make = kMpegHd.c_str(),
+                  .damage = Damage::Keys,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s24le,48000,1",
+                  .warning = kFirstSound,
+                  .timecode = kTen,
+                  .dropped = 1},
+        Recording{.name = "d10_imx50_keys",
+                  .make = kD10.c_str(),
+                  .damage = Damage::Keys,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,4",
+                  .timecode = kTen},
+        Recording{.name = "dnxhd_keys",
+                  .make = kDnxhd.c_str(),
+                  .damage = Damage::Keys,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "dv_keys",
+                  .make = kDv.c_str(),
+                  .damage = Damage::Keys,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "h264_gop50_keys",
+                  .make = kH264.c_str(),
+                  .damage = Damage::Keys,
                   .rate = 25,
                   .tracks = 1,
                   .track = "pcm_s16le,48000,1",

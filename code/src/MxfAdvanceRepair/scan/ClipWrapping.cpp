@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
+#include "MxfAdvanceRepair/scan/KeylessPictures.h"
 #include "MxfAdvanceRepair/mxf/Keys.h"
 
 namespace vexmend {
@@ -160,15 +161,20 @@ FramePictures PicturesAsFrames(const ReadAtFunction& read, uint64_t fileSize,
 {
     FramePictures result;
     const uint64_t frameSize = sample.frameSize;
-    if (frameSize == 0) {
-        result.pictures = sample.clipWrapped ? SplitAtFrameStarts(read, fileSize, pictures, parser)
-                                             : std::move(pictures);
-        return result;
+    if (frameSize > 0) {
+        result.pictures = SplitClipWrappedPictures(read, fileSize, pictures, parser, frameSize);
+    } else if (sample.clipWrapped) {
+        result.pictures = SplitAtFrameStarts(read, fileSize, pictures, parser);
+    } else {
+        result.pictures = std::move(pictures);
     }
-    result.pictures = SplitClipWrappedPictures(read, fileSize, pictures, parser, frameSize);
-    if (!sample.clipWrapped) return result;
-    const std::vector<EssenceSample> found = FindKeylessFrames(
-        read, fileSize, result.pictures, sounds, parser, frameSize, sample.pictureKey);
+    std::vector<EssenceSample> found;
+    if (!sample.clipWrapped) {
+        found = FindKeylessPictures(read, fileSize, result.pictures, sounds, parser, frameSize);
+    } else if (frameSize > 0) {
+        found = FindKeylessFrames(read, fileSize, result.pictures, sounds, parser, frameSize,
+                                  sample.pictureKey);
+    }
     result.keyless = found.size();
     if (found.empty()) return result;
     result.pictures.insert(result.pictures.end(), found.begin(), found.end());

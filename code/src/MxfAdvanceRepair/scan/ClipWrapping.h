@@ -56,9 +56,10 @@ struct FramePictures {
 
 // The scan's pictures as one picture a frame, as the sample's essence is
 // wrapped: with a frame size (a constant-size codec) each run of frames
-// taken apart and, when the sample is clip-wrapped, the frames whose key
-// was lost found again; without one, a clip-wrapped sample's elements
-// split where frames begin.
+// taken apart, without one a clip-wrapped sample's elements split where
+// frames begin; and the frames whose key was lost found again (for
+// clip-wrapped essence of a constant-size codec, and for frame-wrapped
+// essence: scan/KeylessPictures.h).
 FramePictures PicturesAsFrames(const ReadAtFunction& read, uint64_t fileSize,
                                std::vector<EssenceSample> pictures,
                                const std::vector<EssenceSample>& sounds,

@@ -1,0 +1,91 @@
+#include "MxfAdvanceRepair/scan/KeylessPictures.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "MxfAdvanceRepair/codecs/EssenceParser.h"
+
+namespace vexmend {
+
+namespace {
+
+// Bytes read at a time; a frame header is told within its first bytes.
+constexpr uint64_t kSearchBlock = 8 << 20, kFrameHeader = 64;
+// A key and the longest length field: what may lie before a picture's value.
+constexpr uint64_t kKeyAndLength = 16 + 9;
+
+// Whether a value ending at `end` (short of `limit`) is followed by a key, as
+// every value but the file's last is, or by the file's end.
+bool EndsAtKey(const ReadAtFunction& read, uint64_t fileSize, uint64_t end, uint64_t limit)
+{
+    uint8_t prefix[sizeof mxf::kUlDesignator] = {};
+    if (end == fileSize) return true;
+    return end <= limit && read(end, prefix, sizeof prefix) == sizeof prefix &&
+           std::equal(prefix, prefix + sizeof prefix, mxf::kUlDesignator);
+}
+
+// The length of a picture whose value begins at `head`, at `start` in the
+// file, with `before` bytes of the stretch ahead of it: its element's length
+// field (ST 336 BER, after a key's room) or `frameSize`, whichever makes it
+// end where a key begins; 0 when neither does.
+uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint8_t* head,
+                       uint64_t before, uint64_t start, uint64_t limit, uint64_t frameSize)
+{
+    for (uint64_t field = 1; field <= 9 && field + 16 <= before; ++field) {
+        const BerLength length = DecodeBerLength(head - field, field);
+        if (length.fieldSize == field && length.value > 0 &&
+            EndsAtKey(read, fileSize, start + length.value, limit)) {
+            return length.value;
+        }
+    }
+    return frameSize > 0 && EndsAtKey(read, fileSize, start + frameSize, limit) ? frameSize : 0;
+}
+
+}  // namespace
+
+std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint64_t fileSize,
+                                               const std::vector<EssenceSample>& pictures,
+                                               const std::vector<EssenceSample>& sounds,
+                                               const EssenceParser& parser, uint64_t frameSize)
+{
+    std::vector<EssenceSample> found;
+    if (pictures.empty()) return found;
+    std::vector<std::pair<uint64_t, uint64_t>> values;
+    for (const auto* table : {&pictures, &sounds}) {
+        for (const EssenceSample& e : *table) values.emplace_back(e.offset, e.offset + e.size);
+    }
+    std::sort(values.begin(), values.end());
+    values.emplace_back(fileSize + kMinimumElementHeader, 0);
+    std::vector<uint8_t> block(kSearchBlock);
+    // The stretches from a value's end to the next element's key.
+    uint64_t from = values.front().second;
+    for (size_t v = 1; v < values.size(); ++v) {
+        const uint64_t to = values[v].first - kMinimumElementHeader;
+        for (uint64_t at = from; at + kFrameHeader <= to;) {
+            const uint64_t base = std::max(from, at > kKeyAndLength ? at - kKeyAndLength : 0);
+            const uint64_t size = read(base, block.data(), std::min(kSearchBlock, to - base));
+            if (size <= at - base) break;
+            const uint64_t last = size > kFrameHeader ? size - kFrameHeader : 0;
+            uint64_t i = at - base;
+            while (i <= last) {
+                const uint8_t* head = block.data() + i;
+                const uint64_t length = parser.BeginsFrame(head, static_cast<size_t>(size - i))
+                                            ? PictureLength(read, fileSize, head, i, base + i, to,
+                                                            frameSize)
+                                            : 0;
+                if (length == 0) {
+                    ++i;
+                    continue;
+                }
+                found.push_back(
+                    {1, length, base + i, EssenceKind::Video, pictures.front().trackNumber});
+                i += length;
+            }
+            at = base + i;
+        }
+        from = std::max(from, values[v].second);
+    }
+    return found;
+}
+
+}  // namespace vexmend
