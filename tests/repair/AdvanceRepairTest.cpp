@@ -43,7 +43,8 @@ void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.
 // the first track's elements of packages 0, 1, 4 and 5 lose their keys, and
 // the pictures of packages 20 to 22 their keys and first bytes. Cut: the file ends in the
 // middle of the picture two thirds of the way through. Keys: the keys of
-// pictures 5, 9 and 13 destroyed, their lengths and values intact.
+// pictures 5, 9 and 13 and of the first track's elements of packages 7, 11
+// and 15 destroyed, their lengths and values intact.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -58,6 +59,8 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
     if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
     for (int n : {5, 9, 13}) {
         if (damage == Damage::Keys) std::fill_n(bytes.begin() + nth(0, n).key, 16, 0);
+        if (damage == Damage::Keys)
+            std::fill_n(bytes.begin() + nth(1, (n + 2) * tracks).key, 16, 0);
     }
     if (damage == Damage::Cut) {
         const int pictures = static_cast<int>(
@@ -94,11 +97,13 @@ std::vector<std::string> ProbeEntries(const std::string& path, const std::string
     return values;
 }
 
-// The checksum of each of a file's video packets, in stored order.
-std::vector<std::string> PacketHashes(const std::string& path)
+// The checksum of each packet of a file's stream `stream` ("v", "a:0"), in
+// stored order.
+std::vector<std::string> PacketHashes(const std::string& path, const std::string& stream)
 {
     std::string out;
-    RunShell("ffmpeg -nostdin -v quiet -i " + Quote(path) + " -map 0:v -c copy -f framemd5 -",
+    RunShell("ffmpeg -nostdin -v quiet -i " + Quote(path) + " -map 0:" + stream +
+                 " -c copy -f framemd5 -",
              &out);
     std::vector<std::string> hashes;
     for (const std::string& line : Lines(out)) {
@@ -201,11 +206,12 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     EXPECT_EQ(probe.audio, std::vector<std::string>(c.tracks, c.track));
     for (int i = 0; i < c.tracks; ++i) EXPECT_NEAR(ToneFrequency(output, i), 440 + 110 * i, 20);
     EXPECT_TRUE(c.warning ? Logged(c.warning) : !Logged(" left out"));
-    // A picture whose key was destroyed is found with its own bytes.
-    if (c.damage == Damage::Keys) {
-        std::vector<std::string> original = PacketHashes(healthy);
+    // Elements whose keys were destroyed are found with their own bytes.
+    for (const char* stream : {"v", "a:0"}) {
+        if (c.damage != Damage::Keys) break;
+        std::vector<std::string> original = PacketHashes(healthy, stream);
         original.resize(static_cast<size_t>(shown));
-        EXPECT_EQ(PacketHashes(output), original);
+        EXPECT_EQ(PacketHashes(output, stream), original) << stream;
     }
     EXPECT_EQ(HashTree(media.Path()), before);
     EXPECT_TRUE(HashTree(work / "work/AdvanceRepairedVideo").empty());

@@ -11,6 +11,7 @@
 #include "MxfAdvanceRepair/plan/SoundTracks.h"
 #include "MxfAdvanceRepair/scan/ClipWrapping.h"
 #include "MxfAdvanceRepair/scan/CodecCheck.h"
+#include "MxfAdvanceRepair/scan/KeylessSound.h"
 #include "MxfAdvanceRepair/scan/ScanWalk.h"
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
 #include "StreamBuffer.h"
@@ -128,6 +129,18 @@ int32_t MxfAdvanceRepair::Repair()
             "[MXF] frames found by their headers without a key:", uint64_t{frames.keyless});
     }
     const bool soundOnly = sample.SoundOnly();
+    if (!soundOnly && !sample.essence.clipWrapped) {
+        const std::vector<EssenceSample> sounds = FindKeylessSoundElements(
+            read, fileSize, videoSamples, audioSamples, sample.essence.soundTracks);
+        if (!sounds.empty()) {
+            audioSamples.insert(audioSamples.end(), sounds.begin(), sounds.end());
+            std::sort(
+                audioSamples.begin(), audioSamples.end(),
+                [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+            Log(LogLevel::Info, __LINE__,
+                "[MXF] sound elements found without a key:", uint64_t{sounds.size()});
+        }
+    }
     if (std::optional<EssenceSample> sound =
             soundOnly ? FindKeylessSound(read, fileSize, audioSamples,
                                          sample.audioStreams[0].SampleFrameBytes(),
