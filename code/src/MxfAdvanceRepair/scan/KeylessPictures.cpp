@@ -1,6 +1,7 @@
 #include "MxfAdvanceRepair/scan/KeylessPictures.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "MxfAdvanceRepair/codecs/EssenceParser.h"
@@ -56,13 +57,20 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
     }
     std::sort(values.begin(), values.end());
     values.emplace_back(fileSize + kMinimumElementHeader, 0);
-    std::vector<uint8_t> block(kSearchBlock);
+    // Only a stretch of half the smallest picture found or more is searched:
+    // the fill and system items between a healthy file's elements are passed
+    // over unread.
+    uint64_t smallest = UINT64_MAX;
+    for (const EssenceSample& e : pictures) smallest = std::min(smallest, e.size / 2);
+    std::vector<uint8_t> block;
     // The stretches from a value's end to the next element's key.
     uint64_t from = values.front().second;
     for (size_t v = 1; v < values.size(); ++v) {
         const uint64_t to = values[v].first - kMinimumElementHeader;
-        for (uint64_t at = from; at + kFrameHeader <= to;) {
+        for (uint64_t at = from; at < to && to - at >= kMinimumElementHeader + smallest;) {
             const uint64_t base = std::max(from, at > kKeyAndLength ? at - kKeyAndLength : 0);
+            block.resize(static_cast<size_t>(
+                std::max<uint64_t>(block.size(), std::min(kSearchBlock, to - base))));
             const uint64_t size = read(base, block.data(), std::min(kSearchBlock, to - base));
             if (size <= at - base) break;
             const uint64_t last = size > kFrameHeader ? size - kFrameHeader : 0;

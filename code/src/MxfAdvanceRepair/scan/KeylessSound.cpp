@@ -49,11 +49,25 @@ std::vector<EssenceSample> FindKeylessSoundElements(const ReadAtFunction& read, 
     elements.insert(elements.end(), sounds.begin(), sounds.end());
     std::sort(elements.begin(), elements.end(),
               [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
-    // The tracks with an element in the package of the picture before each.
+    // The tracks with an element in the package of the picture before each;
+    // only a package that lacks a track is looked into.
     std::vector<uint32_t> present;
+    bool complete = true;
     for (size_t e = 0; e < elements.size(); ++e) {
-        if (elements[e].kind == EssenceKind::Video) present.clear();
-        if (elements[e].kind == EssenceKind::Audio) present.push_back(elements[e].trackNumber);
+        if (elements[e].kind == EssenceKind::Video) {
+            present.clear();
+            std::vector<uint32_t> package;
+            for (size_t n = e + 1; n < elements.size() && elements[n].kind != EssenceKind::Video;
+                 ++n) {
+                package.push_back(elements[n].trackNumber);
+            }
+            complete = std::all_of(sized.begin(), sized.end(), [&package](const auto& t) {
+                return std::find(package.begin(), package.end(), t.first) != package.end();
+            });
+        } else {
+            present.push_back(elements[e].trackNumber);
+        }
+        if (complete) continue;
         const uint64_t limit = e + 1 < elements.size()
                                    ? elements[e + 1].offset - kMinimumElementHeader
                                    : fileSize;
