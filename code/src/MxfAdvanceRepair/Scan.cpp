@@ -134,9 +134,7 @@ int32_t MxfAdvanceRepair::Repair()
             read, fileSize, videoSamples, audioSamples, sample.essence.soundTracks);
         if (!sounds.empty()) {
             audioSamples.insert(audioSamples.end(), sounds.begin(), sounds.end());
-            std::sort(
-                audioSamples.begin(), audioSamples.end(),
-                [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+            std::sort(audioSamples.begin(), audioSamples.end(), EarlierInFile);
             Log(LogLevel::Info, __LINE__,
                 "[MXF] sound elements found without a key:", uint64_t{sounds.size()});
         }

@@ -178,8 +178,7 @@ FramePictures PicturesAsFrames(const ReadAtFunction& read, uint64_t fileSize,
     result.keyless = found.size();
     if (found.empty()) return result;
     result.pictures.insert(result.pictures.end(), found.begin(), found.end());
-    std::sort(result.pictures.begin(), result.pictures.end(),
-              [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+    std::sort(result.pictures.begin(), result.pictures.end(), EarlierInFile);
     return result;
 }
 

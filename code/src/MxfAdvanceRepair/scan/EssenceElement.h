@@ -26,6 +26,12 @@ struct EssenceSample {
     uint32_t trackNumber = 0;
 };
 
+// Orders elements as they lie in the file.
+inline bool EarlierInFile(const EssenceSample& a, const EssenceSample& b)
+{
+    return a.offset < b.offset;
+}
+
 struct BerLength {
     uint64_t value = 0;     // 0: no usable length
     uint8_t fieldSize = 1;  // bytes taken by the length field

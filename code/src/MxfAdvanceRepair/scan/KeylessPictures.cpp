@@ -19,10 +19,7 @@ constexpr uint64_t kKeyAndLength = 16 + 9;
 // every value but the file's last is, or by the file's end.
 bool EndsAtKey(const ReadAtFunction& read, uint64_t fileSize, uint64_t end, uint64_t limit)
 {
-    uint8_t prefix[sizeof mxf::kUlDesignator] = {};
-    if (end == fileSize) return true;
-    return end <= limit && read(end, prefix, sizeof prefix) == sizeof prefix &&
-           std::equal(prefix, prefix + sizeof prefix, mxf::kUlDesignator);
+    return end == fileSize || (end <= limit && KeyOrEndAt(read, fileSize, end));
 }
 
 // The length of a picture whose value begins at `head`, at `start` in the
@@ -43,6 +40,13 @@ uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint
 }
 
 }  // namespace
+
+bool KeyOrEndAt(const ReadAtFunction& read, uint64_t fileSize, uint64_t at)
+{
+    uint8_t prefix[sizeof mxf::kUlDesignator] = {};
+    return at == fileSize || (read(at, prefix, sizeof prefix) == sizeof prefix &&
+                              std::equal(prefix, prefix + sizeof prefix, mxf::kUlDesignator));
+}
 
 std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint64_t fileSize,
                                                const std::vector<EssenceSample>& pictures,

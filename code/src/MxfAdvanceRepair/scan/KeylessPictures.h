@@ -26,4 +26,7 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
                                                const std::vector<EssenceSample>& sounds,
                                                const EssenceParser& parser, uint64_t frameSize);
 
+// Whether a key (its first four bytes) or the file's end is at `at`.
+bool KeyOrEndAt(const ReadAtFunction& read, uint64_t fileSize, uint64_t at);
+
 }  // namespace vexmend

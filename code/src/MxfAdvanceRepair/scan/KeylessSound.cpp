@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "MxfAdvanceRepair/mxf/Keys.h"
+#include "MxfAdvanceRepair/scan/KeylessPictures.h"
 
 namespace vexmend {
 
@@ -25,13 +25,6 @@ uint64_t ConstantSize(const std::vector<EssenceSample>& sounds, uint32_t track)
     return 0;
 }
 
-bool KeyAt(const ReadAtFunction& read, uint64_t fileSize, uint64_t at)
-{
-    uint8_t prefix[sizeof mxf::kUlDesignator] = {};
-    return at == fileSize || (read(at, prefix, sizeof prefix) == sizeof prefix &&
-                              std::equal(prefix, prefix + sizeof prefix, mxf::kUlDesignator));
-}
-
 }  // namespace
 
 std::vector<EssenceSample> FindKeylessSoundElements(const ReadAtFunction& read, uint64_t fileSize,
@@ -47,8 +40,7 @@ std::vector<EssenceSample> FindKeylessSoundElements(const ReadAtFunction& read, 
     if (sized.empty() || pictures.empty()) return found;
     std::vector<EssenceSample> elements = pictures;
     elements.insert(elements.end(), sounds.begin(), sounds.end());
-    std::sort(elements.begin(), elements.end(),
-              [](const EssenceSample& a, const EssenceSample& b) { return a.offset < b.offset; });
+    std::sort(elements.begin(), elements.end(), EarlierInFile);
     // The tracks with an element in the package of the picture before each;
     // only a package that lacks a track is looked into.
     std::vector<uint32_t> present;
@@ -79,9 +71,9 @@ std::vector<EssenceSample> FindKeylessSoundElements(const ReadAtFunction& read, 
             const uint64_t got = read(at + 16, field, sizeof field);
             const BerLength length = DecodeBerLength(field, got);
             const uint64_t value = at + 16 + length.fieldSize;
-            const bool intact = KeyAt(read, fileSize, at);
+            const bool intact = KeyOrEndAt(read, fileSize, at);
             if (length.value == 0 || value + length.value > limit ||
-                !(intact || KeyAt(read, fileSize, value + length.value))) {
+                !(intact || KeyOrEndAt(read, fileSize, value + length.value))) {
                 break;
             }
             at = value + length.value;
