@@ -9,6 +9,7 @@ namespace {
 class AnyFrameParser final : public EssenceParser {
 public:
     bool BeginsFrame(const uint8_t*, size_t) const override { return true; }
+    bool KnowsFrameHeaders() const override { return false; }
     bool IsKeyFrame(const uint8_t*, size_t) const override { return true; }
 };
 

@@ -22,6 +22,9 @@ public:
 
     // True when `frame` begins as this codec's frames begin.
     virtual bool BeginsFrame(const uint8_t* frame, size_t size) const = 0;
+    // False for the parser of codecs without one, which takes anything for
+    // a frame: frames cannot be told by their header then.
+    virtual bool KnowsFrameHeaders() const { return true; }
     // True when decoding can begin at this frame, given a stream header.
     virtual bool IsKeyFrame(const uint8_t* frame, size_t size) const = 0;
     // Length of the stream header before the frame's first picture; 0 when

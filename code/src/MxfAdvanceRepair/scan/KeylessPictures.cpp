@@ -54,7 +54,7 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
                                                const EssenceParser& parser, uint64_t frameSize)
 {
     std::vector<EssenceSample> found;
-    if (pictures.empty()) return found;
+    if (pictures.empty() || !parser.KnowsFrameHeaders()) return found;
     std::vector<std::pair<uint64_t, uint64_t>> values;
     for (const auto* table : {&pictures, &sounds}) {
         for (const EssenceSample& e : *table) values.emplace_back(e.offset, e.offset + e.size);
