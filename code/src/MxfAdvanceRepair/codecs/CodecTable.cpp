@@ -17,6 +17,8 @@ constexpr CodecFacts kCodecs[] = {
     {"hevc", HevcParser, "hevc", true, true, "V_MPEGH/ISO/HEVC", nullptr},
     {"dnxhd", Vc3Parser, "dnxhd", true, true, "V_MS/VFW/FOURCC", "AVdn"},
     {"dvvideo", DvParser, "dv", false, false, "V_MS/VFW/FOURCC", "dvsd"},
+    {"prores", ProResParser, nullptr, false, false, nullptr, nullptr},
+    {"jpeg2000", Jpeg2000Parser, nullptr, false, false, nullptr, nullptr},
     {"mjpeg", nullptr, "mjpeg", true, true, nullptr, nullptr},
     {"mpeg4", nullptr, "m4v", true, true, nullptr, nullptr},
     {"vc1", nullptr, "vc1", true, true, nullptr, nullptr},
