@@ -142,8 +142,8 @@ TEST(MatroskaStream, ReadByTheEncoderAsWritten)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         test::TempFolder folder;
-        const std::vector<MatroskaTrack> tracks{*MatroskaVideoTrack(row.codec, row.rate, 720, 576),
-                                                *MatroskaSoundTrack(stereo24)};
+        const std::vector<MatroskaTrack> tracks{
+            *MatroskaVideoTrack(row.codec, "", row.rate, 720, 576), *MatroskaSoundTrack(stereo24)};
         auto write = [&](EssenceWriter& target) {
             MatroskaWriter stream(target, tracks);
             const uint64_t sound = static_cast<uint64_t>(48000 / row.rate) * 6;

@@ -10,6 +10,9 @@ namespace {
 
 // H.264 and HEVC frames stay in their start code form in the framed stream,
 // as the MXF file holds them: their tracks carry no decoder configuration.
+// ProRes frames keep their size and identifier, which the encoder's
+// Matroska reader takes as they are; its CodecPrivate names the profile.
+// JPEG 2000 has no Matroska codec ID of its own.
 constexpr CodecFacts kCodecs[] = {
     {"mpeg2video", MpegVideoParser, "mpegvideo", false, true, "V_MPEG2", nullptr},
     {"mpeg1video", MpegVideoParser, "mpegvideo", false, true, "V_MPEG1", nullptr},
@@ -17,8 +20,8 @@ constexpr CodecFacts kCodecs[] = {
     {"hevc", HevcParser, "hevc", true, true, "V_MPEGH/ISO/HEVC", nullptr},
     {"dnxhd", Vc3Parser, "dnxhd", true, true, "V_MS/VFW/FOURCC", "AVdn"},
     {"dvvideo", DvParser, "dv", false, false, "V_MS/VFW/FOURCC", "dvsd"},
-    {"prores", ProResParser, nullptr, false, false, nullptr, nullptr},
-    {"jpeg2000", Jpeg2000Parser, nullptr, false, false, nullptr, nullptr},
+    {"prores", ProResParser, nullptr, false, false, "V_PRORES", "apcn"},
+    {"jpeg2000", Jpeg2000Parser, nullptr, false, false, "V_MS/VFW/FOURCC", "MJ2C"},
     {"mjpeg", nullptr, "mjpeg", true, true, nullptr, nullptr},
     {"mpeg4", nullptr, "m4v", true, true, nullptr, nullptr},
     {"vc1", nullptr, "vc1", true, true, nullptr, nullptr},
