@@ -24,7 +24,7 @@ constexpr CodecFacts kCodecs[] = {
     {"jpeg2000", Jpeg2000Parser, nullptr, false, false, "V_MS/VFW/FOURCC", "MJ2C"},
     {"mjpeg", nullptr, "mjpeg", true, true, "V_MJPEG", nullptr},
     {"mpeg4", nullptr, "m4v", true, true, "V_MPEG4/ISO/ASP", nullptr},
-    {"vc1", nullptr, "vc1", true, true, "V_MS/VFW/FOURCC", "WVC1"},
+    {"vc1", nullptr, "vc1", true, true, nullptr, nullptr},
     {"cavs", nullptr, "cavsvideo", true, true, "V_MS/VFW/FOURCC", "CAVS"},
     {"avs2", nullptr, "avs2", true, true, "V_AVS2", nullptr},
     {"dirac", nullptr, "dirac", true, true, "V_DIRAC", nullptr},
