@@ -47,7 +47,7 @@ const std::string kDnxhd = kFfmpeg + "1920x1080:rate=25" + kSine +
                            "-frames:v 40 -c:v dnxhd -b:v 36M -pix_fmt yuv422p -c:a pcm_s16le -f "
                            "mxf \"$out\"";
 const std::string kProRes = kFfmpeg + "640x360:rate=25" + kSine +
-                            "-frames:v 30 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
+                            "-frames:v 40 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
                             "pcm_s16le -f mxf \"$out\"";
 const std::string kJpeg2000 = kFfmpeg + "640x360:rate=25" + kSine +
                               "-frames:v 22 -c:v jpeg2000 -pix_fmt yuv422p10le -c:a pcm_s16le -f "
@@ -72,6 +72,7 @@ const Camera kCameras[] = {
     {"dnxhd", kDnxhd, "pcm_s16le,48000,1", 0, 0},
     {"dv", kDv, "pcm_s16le,48000,1", 0, 0},
     {"h264_gop50", kH264, "pcm_s16le,48000,1", 0, 0},
+    {"prores_422_hq", kProRes, "pcm_s16le,48000,1", 0, 0},
 };
 
 std::vector<Recording> Recordings()
