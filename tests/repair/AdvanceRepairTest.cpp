@@ -144,6 +144,9 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
     EXPECT_NEAR(probe.videoFrames, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
     EXPECT_NEAR(probe.frameRate, c.rate, 0.01);
     EXPECT_NEAR(probe.duration, shown / c.rate, 1.5 / c.rate);
+    // The pictures' profile as the healthy file names it (ProRes: by the sample's code).
+    const std::string profile = "stream=profile -select_streams v";
+    EXPECT_EQ(ProbeEntries(output, profile), ProbeEntries(healthy, profile));
     // The recording's own timecode, counted on by the packages lost before the result's first.
     const int perSecond = static_cast<int>(std::lround(c.rate));
     char timecode[16];
@@ -199,22 +202,26 @@ INSTANTIATE_TEST_SUITE_P(Recordings, AdvanceRepair, ::testing::ValuesIn(Recordin
 // that holds the whole clip. The result is OP-Atom again and holds at least
 // 85 % of what the damage left (a long-GOP clip cut short also loses the
 // pictures shown after ones lost with it), and no more: DNxHD frames,
-// long-GOP MPEG-2 frames (taken apart where the stream's frames begin) or
-// the tone.
+// long-GOP MPEG-2, ProRes and JPEG 2000 frames (taken apart where the
+// stream's frames begin) or the tone.
 TEST_F(AdvanceRepair, OpAtomClipsOfOneTrack)
 {
     const std::string dnxhd = kFfmpeg + "1920x1080:rate=25 -frames:v 30 -c:v dnxhd -b:v 36M " +
                               "-pix_fmt yuv422p -f mxf_opatom ";
     const std::string mpeg2 = kFfmpeg + "720x576:rate=25 -frames:v 30 -c:v mpeg2video -b:v 8M " +
                               "-minrate 8M -maxrate 8M -bufsize 2M -g 12 -bf 2 -f mxf_opatom ";
+    const std::string prores = kFfmpeg + "640x360:rate=25 -frames:v 30 -c:v prores_aw " +
+                               "-profile:v 3 -pix_fmt yuv422p10le -f mxf_opatom ";
+    const std::string jpeg2000 = kFfmpeg + "640x360:rate=25 -frames:v 10 -c:v jpeg2000 " +
+                                 "-pix_fmt yuv422p10le -f mxf_opatom ";
     const std::string sound =
         "ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=48000 -t 10 "
         "-c:a pcm_s24le -ac 1 -f mxf_opatom ";
     const struct {
         const std::string& make;
         int damage;  // 0: header partition zeroed, 1: cut at 60 %, 2: first MiB lost
-    } cases[] = {{dnxhd, 0}, {dnxhd, 1}, {dnxhd, 2}, {mpeg2, 0},
-                 {mpeg2, 1}, {sound, 0}, {sound, 1}, {sound, 2}};
+    } cases[] = {{dnxhd, 0},  {dnxhd, 1},    {dnxhd, 2}, {mpeg2, 0}, {mpeg2, 1}, {prores, 0},
+                 {prores, 1}, {jpeg2000, 1}, {sound, 0}, {sound, 1}, {sound, 2}};
     for (const auto& c : cases) {
         const bool isSound = &c.make == &sound;
         SCOPED_TRACE(std::to_string(&c - cases) + ", damage " + std::to_string(c.damage));

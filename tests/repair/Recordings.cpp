@@ -46,6 +46,15 @@ const std::string kGstreamer =
 const std::string kDnxhd = kFfmpeg + "1920x1080:rate=25" + kSine +
                            "-frames:v 40 -c:v dnxhd -b:v 36M -pix_fmt yuv422p -c:a pcm_s16le -f "
                            "mxf \"$out\"";
+const std::string kProRes = kFfmpeg + "640x360:rate=25" + kSine +
+                            "-frames:v 40 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
+                            "pcm_s16le -f mxf \"$out\"";
+const std::string kJpeg2000 = kFfmpeg + "640x360:rate=25" + kSine +
+                              "-frames:v 22 -c:v jpeg2000 -pix_fmt yuv422p10le -c:a pcm_s16le -f "
+                              "mxf \"$out\"";
+const std::string kAvcIntra = kFfmpeg + "1920x1080:rate=25" + kSine +
+                              "-frames:v 26 -c:v libx264 -x264-params avcintra-class=100 -pix_fmt "
+                              "yuv422p10le -c:a pcm_s16le -f mxf \"$out\"";
 const char* const kTen = "10:00:";
 
 // The cameras of frame-wrapped recordings that every damage of a card or a
@@ -63,6 +72,7 @@ const Camera kCameras[] = {
     {"dnxhd", kDnxhd, "pcm_s16le,48000,1", 0, 0},
     {"dv", kDv, "pcm_s16le,48000,1", 0, 0},
     {"h264_gop50", kH264, "pcm_s16le,48000,1", 0, 0},
+    {"prores_422_hq", kProRes, "pcm_s16le,48000,1", 0, 0},
 };
 
 std::vector<Recording> Recordings()
@@ -166,6 +176,27 @@ std::vector<Recording> Recordings()
                   .dropped = 1},
         Recording{.name = "dv_header_lost",
                   .make = kDv.c_str(),
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "prores_422_hq_header_lost",
+                  .make = kProRes.c_str(),
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "jpeg2000_header_lost",
+                  .make = kJpeg2000.c_str(),
+                  .damage = kHeader,
+                  .rate = 25,
+                  .tracks = 1,
+                  .track = "pcm_s16le,48000,1",
+                  .timecode = kTen},
+        Recording{.name = "avc_intra_100_header_lost",
+                  .make = kAvcIntra.c_str(),
                   .damage = kHeader,
                   .rate = 25,
                   .tracks = 1,

@@ -23,30 +23,72 @@ Bytes Join(std::initializer_list<Bytes> parts)
     return joined;
 }
 
+// A ProRes frame of `size` bytes whose frame header is `header` bytes.
+Bytes ProRes(uint8_t size, uint8_t header, const char* id = "icpf")
+{
+    Bytes frame{0, 0, 0, size, 0, 0, 0, 0, 0, header, 0, 0, 'f', 'm', 'p', 'g', 2, 0x80, 1, 0x68};
+    std::memcpy(&frame[4], id, 4);
+    frame.resize(size);
+    return frame;
+}
+
+// A JPEG 2000 codestream of three components (38 + 3 * 3 bytes of image
+// and tile size), its coded data `data`, then its end.
+Bytes Jpeg2000(const Bytes& data)
+{
+    return Join({{0xFF, 0x4F, 0xFF, 0x51, 0, 47}, Bytes(47 - 2, 0x11), data, {0xFF, 0xD9}});
+}
+const Bytes kJp2{0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A, 0, 0, 0, 0x14};
+
 TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
 {
+    // A ProRes frame whose coded data holds what looks like a frame header,
+    // one whose size is damaged, and a JPEG 2000 codestream whose coded data
+    // holds a codestream start.
+    const Bytes proResPair = Join({ProRes(32, 20), ProRes(40, 20)});
+    Bytes proResInside = proResPair, proResDamaged = proResPair;
+    std::copy_n(proResPair.begin(), 12, proResInside.begin() + 16);
+    proResDamaged[3] = 36;
+    const Bytes jpeg2000 = Jpeg2000({0xFF, 0x4F, 0xFF, 0x51, 0, 41, 0x22});
     const struct {
         const char* codec;
         Bytes frame;
         size_t headerLength;
         bool startsWithHeader;
         const char* codecOfFrame;
+        size_t secondFrame;  // where the frame after the first begins; 0 for none
     } cases[] = {
         // clang-format off
-        {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true, "mpeg2video"},
-        {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false, "mpeg2video"},
-        {"mpeg2video", kMpegBPicture, 0, false, "mpeg2video"},
+        {"mpeg2video", Join({kMpegSequence, kMpegIPicture}), kMpegSequence.size(), true, "mpeg2video", 0},
+        {"mpeg1video", Join({{0, 0, 1, 0xB8, 1}, kMpegBPicture}), 5, false, "mpeg2video", 0},
+        {"mpeg2video", kMpegBPicture, 0, false, "mpeg2video", 0},
+        {"mpeg2video", Join({kMpegIPicture, kMpegSequence, kMpegBPicture}), 0, false, "mpeg2video", 13},
         // One zero before 01 is no start code prefix.
-        {"mpeg2video", Join({{0x05, 0, 1, 0xB3}, kMpegIPicture}), 4, false, "unknown"},
+        {"mpeg2video", Join({{0x05, 0, 1, 0xB3}, kMpegIPicture}), 4, false, "unknown", 0},
         // H.264: SPS, PPS, then an IDR slice behind a four-byte start code.
-        {"h264", {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88}, 12, true, "h264"},
-        {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 1, 0x41, 0x9A}, 6, false, "h264"},
+        {"h264", {0, 0, 0, 1, 0x67, 0x64, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 0, 1, 0x65, 0x88}, 12, true, "h264", 0},
+        {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 1, 0x41, 0x9A}, 6, false, "h264", 0},
+        // AVC-Intra: delimiter, SPS (High 4:2:2 Intra), PPS, filler, SEI, IDR slice.
+        {"h264", {0, 0, 0, 1, 0x09, 0x10, 0, 0, 0, 1, 0x67, 0x7A, 0, 0, 0, 1, 0x68, 0xEE, 0, 0, 1, 0x0C,
+                  0xFF, 0, 0, 1, 0x06, 0x05, 0, 0, 1, 0x65, 0x88, 0, 0, 0, 1, 0x09, 0x10}, 28, true, "h264", 33},
         // HEVC: VPS, SPS, then an IDR slice.
-        {"hevc", {0, 0, 1, 0x40, 0x01, 0x0C, 0, 0, 1, 0x42, 0x01, 0x01, 0, 0, 1, 0x26, 0x01}, 12, true, "hevc"},
-        {"hevc", {0, 0, 1, 0x02, 0x01, 0xD0}, 0, false, "hevc"},
-        {"dvvideo", {0x1F, 0x07, 0x00, 0x3F}, 0, true, "dvvideo"},
-        {"dnxhd", {0, 0, 2, 0x80, 1, 1}, 0, true, "dnxhd"},
-        {"mpeg2video", {0, 0, 1}, 0, false, "unknown"},
+        {"hevc", {0, 0, 1, 0x40, 0x01, 0x0C, 0, 0, 1, 0x42, 0x01, 0x01, 0, 0, 1, 0x26, 0x01}, 12, true, "hevc", 0},
+        {"hevc", {0, 0, 1, 0x02, 0x01, 0xD0}, 0, false, "hevc", 0},
+        {"dvvideo", {0x1F, 0x07, 0x00, 0x3F}, 0, true, "dvvideo", 0},
+        {"dnxhd", {0, 0, 2, 0x80, 1, 1}, 0, true, "dnxhd", 0},
+        {"mpeg2video", {0, 0, 1}, 0, false, "unknown", 0},
+        // ProRes: the next frame where the first one's size says.
+        {"prores", proResPair, 0, true, "prores", 32},
+        {"prores", proResInside, 0, true, "prores", 32},
+        {"prores", proResDamaged, 0, true, "prores", 32},
+        {"prores", ProRes(27, 20), 0, true, "unknown", 0},  // smaller than its header
+        {"prores", ProRes(32, 19), 0, true, "unknown", 0},
+        {"prores", ProRes(28, 20, "icpg"), 0, true, "unknown", 0},
+        // JPEG 2000: the next codestream after the first one's end.
+        {"jpeg2000", Join({jpeg2000, jpeg2000}), 0, true, "jpeg2000", jpeg2000.size()},
+        {"jpeg2000", Join({kJp2, jpeg2000, kJp2, jpeg2000}), 0, true, "jpeg2000", 16 + jpeg2000.size()},
+        {"jpeg2000", {0xFF, 0x4F, 0xFF, 0x51, 0, 42}, 0, true, "unknown", 0},
+        {"jpeg2000", {0xFF, 0x4F, 0xFF, 0x52, 0, 41}, 0, true, "unknown", 0},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -56,6 +98,10 @@ TEST(EssenceParser, StreamHeaderBeforeTheFirstPictureAndTheCodecOfAFrame)
         EXPECT_EQ(parser.StartsWithStreamHeader(c.frame.data(), c.frame.size()),
                   c.startsWithHeader);
         EXPECT_EQ(CodecOfFrame(c.frame.data(), c.frame.size()), c.codecOfFrame);
+        bool inPicture = false;
+        const size_t size = c.frame.size(),
+                     next = parser.NextFrameStart(c.frame.data(), size, 0, size, inPicture);
+        EXPECT_EQ(next == size ? 0 : next, c.secondFrame);
     }
     // A picture start of coding type 0 in a frame (damaged stuffing) is broken.
     Bytes frame = Join({kMpegIPicture, {0, 0, 1, 0x00, 0x00, 0x07}, kMpegBPicture});

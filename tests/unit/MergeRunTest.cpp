@@ -117,12 +117,14 @@ TEST(EncoderLimit, StopsOnlyAStuckEncoder)
 TEST(MatroskaStream, ReadByTheEncoderAsWritten)
 {
     const AudioStreamDescription stereo24{"s24le", 48000, 2};
+    const std::string kTwoFrames =
+        "0,0.000000,900 1,0.000000,11520 0,0.040000,700 1,0.040000,11520 ";
     const struct {
         const char* name;
         const char* codec;
         double rate;
         std::vector<uint64_t> stated, held;  // bytes of each picture
-        const char* expected;                // stream,pts,size of each packet, then codecs
+        std::string expected;                // stream,pts,size of each packet, then codecs
     } rows[] = {
         {"MPEG-2 at 25 with sound, the last picture cut short",
          "mpeg2video",
@@ -138,12 +140,29 @@ TEST(MatroskaStream, ReadByTheEncoderAsWritten)
          {120000, 120000},
          "0,0.000000,120000 1,0.000000,9606 0,0.033300,120000 1,0.033300,9606 dvvideo "
          "pcm_s24le "},
+        // Every codec with a Matroska form, read as that codec; ProRes frames
+        // without their size and identifier are given them.
+        {"ProRes",
+         "prores",
+         25,
+         {900, 700},
+         {900, 700},
+         "0,0.000000,908 1,0.000000,11520 0,0.040000,708 1,0.040000,11520 prores pcm_s24le "},
+        {"JPEG 2000", "jpeg2000", 25, {900, 700}, {900, 700}, kTwoFrames + "jpeg2000 pcm_s24le "},
+        {"MJPEG", "mjpeg", 25, {900, 700}, {900, 700}, kTwoFrames + "mjpeg pcm_s24le "},
+        {"MPEG-4 Visual", "mpeg4", 25, {900, 700}, {900, 700}, kTwoFrames + "mpeg4 pcm_s24le "},
+        {"AVS", "cavs", 25, {900, 700}, {900, 700}, kTwoFrames + "cavs pcm_s24le "},
+        {"AVS2", "avs2", 25, {900, 700}, {900, 700}, kTwoFrames + "avs2 pcm_s24le "},
+        {"Dirac", "dirac", 25, {900, 700}, {900, 700}, kTwoFrames + "dirac pcm_s24le "},
+        {"H.261", "h261", 25, {900, 700}, {900, 700}, kTwoFrames + "h261 pcm_s24le "},
+        {"H.263", "h263", 25, {900, 700}, {900, 700}, kTwoFrames + "h263 pcm_s24le "},
+        {"AV1", "av1", 25, {900, 700}, {900, 700}, kTwoFrames + "av1 pcm_s24le "},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         test::TempFolder folder;
-        const std::vector<MatroskaTrack> tracks{*MatroskaVideoTrack(row.codec, row.rate, 720, 576),
-                                                *MatroskaSoundTrack(stereo24)};
+        const std::vector<MatroskaTrack> tracks{
+            *MatroskaVideoTrack(row.codec, "", row.rate, 720, 576), *MatroskaSoundTrack(stereo24)};
         auto write = [&](EssenceWriter& target) {
             MatroskaWriter stream(target, tracks);
             const uint64_t sound = static_cast<uint64_t>(48000 / row.rate) * 6;

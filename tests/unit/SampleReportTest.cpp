@@ -9,8 +9,8 @@
 namespace vexmend {
 namespace {
 
-// What the parser makes of a report: frame rate, first video codec and
-// picture size, each
+// What the parser makes of a report: frame rate, first video codec, its
+// four-character code and picture size, each
 // audio stream as format/rate/channels/bytes a sample, and the encoder's
 // arguments from the first audio line by their older, plainer rules.
 std::string Parsed(const std::string& report)
@@ -19,6 +19,7 @@ std::string Parsed(const std::string& report)
     for (const std::string& line : test::Lines(report)) parser.Feed(line);
     std::ostringstream text;
     text << parser.FrameRate() << " " << parser.VideoCodec();
+    if (!parser.VideoTag().empty()) text << "/" << parser.VideoTag();
     if (parser.Width() > 0) text << " " << parser.Width() << "x" << parser.Height();
     text << ";";
     for (const AudioStreamDescription& s : parser.AudioStreams()) {
@@ -41,8 +42,10 @@ TEST(SampleReport, RatesCodecsAndAudioStreams)
          "25 mpeg2video 1920x1080;"},
         {"Duration: 25 fps, Video: x", "30 x;"},  // no comma before fps
         {"Video: dvvideo (dvsd / 0x64737664), yuv420p, 720x576 [SAR 16:15 DAR 4:3], 25 tbr",
-         "25 dvvideo 720x576;"},
-        {"Video: h264, 29.97 fps, 59.94 tbr", "29.97 h264;"},
+         "25 dvvideo/dvsd 720x576;"},
+        {"Video: prores (HQ) (apch / 0x68637061), yuv422p10le(tv, progressive), 640x360, 25 tbr",
+         "25 prores/apch 640x360;"},
+        {"Video: h264 ([27][0][0][0] / 0x001B), 29.97 fps, 59.94 tbr", "29.97 h264;"},
         {"Video: h264, 50 tbr\nVideo: dv, 25 fps", "25 h264;"},
         {"Video: a, abc fps\nVideo: b, 1e999 fps", "30 a;"},
         {"Audio: pcm_s24le, 48000 Hz, mono, s32 (24 bit), 1152 kb/s, 25 fps\n"

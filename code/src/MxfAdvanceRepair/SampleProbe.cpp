@@ -102,6 +102,7 @@ int32_t MxfAdvanceRepair::AnalyzeAudioCodecInfo()
     audioStreamCount = parser.AudioStreamCount();
     frameRate = parser.FrameRate();
     sample.videoCodec = parser.VideoCodec();
+    sample.videoTag = parser.VideoTag();
     sample.pictureWidth = parser.Width();
     sample.pictureHeight = parser.Height();
     // A sample without audio is fine; one without any stream is no media file.

@@ -20,7 +20,9 @@ struct CodecFacts {
     bool demuxerTakesFrameRate, demuxerTakesPacketSize;
     // The Matroska codec ID; null when the codec has no Matroska form.
     const char* matroskaCodecId;
-    // For "V_MS/VFW/FOURCC": the bitmap header's four-character code.
+    // A four-character code: for "V_MS/VFW/FOURCC" the bitmap header's,
+    // for other IDs the CodecPrivate itself, where the sample's report
+    // names none ("V_PRORES": the profile); null for neither.
     const char* fourcc;
 };
 

@@ -1,5 +1,6 @@
 // What the engine knows of a video codec's frames, one parser per codec
-// (MPEG-1/2, H.264, HEVC, VC-3/DNxHD, DV): how a frame begins, whether
+// (MPEG-1/2, H.264, HEVC, VC-3/DNxHD, DV, ProRes, JPEG 2000): how a frame
+// begins, whether
 // decoding can begin at it, the stream header before its first picture and
 // the timecode it carries.
 #pragma once
@@ -44,12 +45,13 @@ public:
     virtual std::optional<int> DisplayPlace(const uint8_t*, size_t) const { return std::nullopt; }
     // True when every frame of the codec has one size (VC-3, DV).
     virtual bool ConstantFrameSize() const { return false; }
-    // Where the next frame of a stream of frames begins (MPEG-1/2, H.264):
-    // the offset of the first frame start among the start codes at [from,
-    // limit) of `data` (which holds `size` bytes, limit + 8 or more unless
+    // Where the next frame of a stream of frames begins (MPEG-1/2, H.264,
+    // ProRes, JPEG 2000): the offset of the first frame start at [from,
+    // limit) of `data` (which holds `size` bytes, limit + 16 or more unless
     // the stream ends there), or `limit` when none. `inPicture` carries
-    // whether a picture began since the last frame start, across calls
-    // over consecutive stretches. Codecs without the rule give `limit`.
+    // whether a picture began (or, for JPEG 2000, ended) since the last
+    // frame start, across calls over consecutive stretches. Codecs without
+    // the rule give `limit`.
     virtual size_t NextFrameStart(const uint8_t*, size_t, size_t, size_t limit, bool&) const
     {
         return limit;
@@ -74,5 +76,7 @@ const EssenceParser& AvcParser();
 const EssenceParser& HevcParser();
 const EssenceParser& Vc3Parser();
 const EssenceParser& DvParser();
+const EssenceParser& ProResParser();
+const EssenceParser& Jpeg2000Parser();
 
 }  // namespace vexmend

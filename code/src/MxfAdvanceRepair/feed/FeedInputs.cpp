@@ -95,8 +95,8 @@ void WriteFramedEssence(const FeedSource& source, const std::vector<MatroskaTrac
 std::optional<MergeInput> FramedInput(const Source& source, const std::string& pathStem)
 {
     const SampleProfile& sample = source->sample;
-    auto video = MatroskaVideoTrack(sample.videoCodec, source->frameRate, sample.pictureWidth,
-                                    sample.pictureHeight);
+    auto video = MatroskaVideoTrack(sample.videoCodec, sample.videoTag, source->frameRate,
+                                    sample.pictureWidth, sample.pictureHeight);
     if (sample.SoundOnly() || !video) return std::nullopt;
     std::vector<MatroskaTrack> streams{*video};
     for (const SoundTrack& track : source->tracks) {

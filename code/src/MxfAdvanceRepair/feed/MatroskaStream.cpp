@@ -124,14 +124,19 @@ Bytes TrackEntry(size_t number, const MatroskaTrack& track)
 
 }  // namespace
 
-std::optional<MatroskaTrack> MatroskaVideoTrack(const std::string& codec, double rate, int width,
-                                                int height)
+std::optional<MatroskaTrack> MatroskaVideoTrack(const std::string& codec, const std::string& tag,
+                                                double rate, int width, int height)
 {
     const CodecFacts* row = FindCodec(codec);
     if (row == nullptr || row->matroskaCodecId == nullptr) return std::nullopt;
     MatroskaTrack track;
     track.codecId = row->matroskaCodecId;
-    if (row->fourcc != nullptr) track.codecPrivate = BitmapInfoHeader(row->fourcc, width, height);
+    if (row->fourcc != nullptr && track.codecId == "V_MS/VFW/FOURCC") {
+        track.codecPrivate = BitmapInfoHeader(row->fourcc, width, height);
+    } else if (row->fourcc != nullptr) {
+        const std::string code = tag.size() == 4 ? tag : row->fourcc;
+        track.codecPrivate.assign(code.begin(), code.end());
+    }
     if (rate <= 0 || width <= 0 || height <= 0) return std::nullopt;
     track.frameNanoseconds = static_cast<uint64_t>(std::llround(1e9 / rate));
     track.width = width;

@@ -26,11 +26,12 @@ struct MatroskaTrack {
     int sampleRate = 0, channels = 0, bitDepth = 0;
 };
 
-// The track of a video codec (a codec name of the encoder's stream report)
-// at `rate` frames a second; nothing for codecs that the stream does not
-// carry, which go to the encoder raw.
-std::optional<MatroskaTrack> MatroskaVideoTrack(const std::string& codec, double rate, int width,
-                                                int height);
+// The track of a video codec (a codec name of the encoder's stream report,
+// with the four-character code it names, if any) at `rate` frames a second;
+// nothing for codecs that the stream does not carry, which go to the
+// encoder raw.
+std::optional<MatroskaTrack> MatroskaVideoTrack(const std::string& codec, const std::string& tag,
+                                                double rate, int width, int height);
 
 // The track of a sound stream; nothing for formats other than integer PCM.
 std::optional<MatroskaTrack> MatroskaSoundTrack(const AudioStreamDescription& stream);

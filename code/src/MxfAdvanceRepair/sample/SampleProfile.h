@@ -16,8 +16,9 @@ struct SampleProfile {
     // The sample's audio streams as its report describes them: the n-th of
     // the essence's sound tracks carries the n-th stream.
     std::vector<AudioStreamDescription> audioStreams;
-    // The video codec by the report's name, and the picture size.
-    std::string videoCodec;
+    // The video codec by the report's name and four-character code, and the
+    // picture size.
+    std::string videoCodec, videoTag;
     int pictureWidth = 0, pictureHeight = 0;
     // The sample's own elements: its first picture's stream header (for
     // damaged files whose first frames lost theirs), its picture key, frame

@@ -174,6 +174,12 @@ void SampleReportParser::ReadVideoCodec(const std::string& line)
     if (video == std::string::npos) return;
     std::string::size_type start = video + 7;
     videoCodec = line.substr(start, line.find_first_of(" ,", start) - start);
+    // The code stands before " / 0x" and its value in the codec's field.
+    const std::string codec = line.substr(start, line.find(',', start) - start);
+    if (std::string::size_type value = codec.find(" / 0x");
+        value != std::string::npos && value >= 5 && codec[value - 5] == '(') {
+        videoTag = codec.substr(value - 4, 4);
+    }
     // The picture size is the first field that reads as "<width>x<height>".
     for (const std::string& field : SplitString(line.substr(start), ",")) {
         int w = 0, h = 0;

@@ -50,6 +50,9 @@ public:
     bool AudioLineSeen() const { return !audioStreams.empty(); }
     // The first video line's codec name ("mpeg2video"); empty without one.
     const std::string& VideoCodec() const { return videoCodec; }
+    // The four-character code of the first video line's codec ("apcn" of
+    // "prores (Standard) (apcn / 0x6E637061)"); empty without one.
+    const std::string& VideoTag() const { return videoTag; }
     // The first video line's picture size ("1920x1080"); 0 without one.
     int Width() const { return width; }
     int Height() const { return height; }
@@ -65,7 +68,7 @@ private:
     bool fpsSeen = false;
     double tbrRate = 30.0;
     bool tbrSeen = false;
-    std::string videoCodec;
+    std::string videoCodec, videoTag;
     int width = 0, height = 0;
 };
 

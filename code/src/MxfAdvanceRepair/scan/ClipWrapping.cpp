@@ -13,8 +13,8 @@ namespace {
 // Bytes read at a time while looking for frame headers; a header is long
 // enough to be told within its first bytes.
 constexpr uint64_t kSearchBlock = 8 << 20, kFrameHeader = 64;
-// Bytes after a start code that tell what it starts.
-constexpr size_t kStartCodeReach = 8;
+// Bytes after a frame start that tell what it starts.
+constexpr size_t kStartCodeReach = 16;
 
 }  // namespace
 
