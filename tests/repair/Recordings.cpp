@@ -50,10 +50,10 @@ const std::string kProRes = kFfmpeg + "640x360:rate=25" + kSine +
                             "-frames:v 40 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
                             "pcm_s16le -f mxf \"$out\"";
 const std::string kJpeg2000 = kFfmpeg + "640x360:rate=25" + kSine +
-                              "-frames:v 22 -c:v jpeg2000 -pix_fmt yuv422p10le -c:a pcm_s16le -f "
+                              "-frames:v 36 -c:v jpeg2000 -pix_fmt yuv422p10le -c:a pcm_s16le -f "
                               "mxf \"$out\"";
 const std::string kAvcIntra = kFfmpeg + "1920x1080:rate=25" + kSine +
-                              "-frames:v 26 -c:v libx264 -x264-params avcintra-class=100 -pix_fmt "
+                              "-frames:v 36 -c:v libx264 -x264-params avcintra-class=100 -pix_fmt "
                               "yuv422p10le -c:a pcm_s16le -f mxf \"$out\"";
 const char* const kTen = "10:00:";
 
@@ -73,6 +73,8 @@ const Camera kCameras[] = {
     {"dv", kDv, "pcm_s16le,48000,1", 0, 0},
     {"h264_gop50", kH264, "pcm_s16le,48000,1", 0, 0},
     {"prores_422_hq", kProRes, "pcm_s16le,48000,1", 0, 0},
+    {"jpeg2000", kJpeg2000, "pcm_s16le,48000,1", 0, 0},
+    {"avc_intra_100", kAvcIntra, "pcm_s16le,48000,1", 0, 0},
 };
 
 std::vector<Recording> Recordings()
