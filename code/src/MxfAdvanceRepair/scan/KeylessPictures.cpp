@@ -61,11 +61,12 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
     }
     std::sort(values.begin(), values.end());
     values.emplace_back(fileSize + kMinimumElementHeader, 0);
-    // Only a stretch of half the smallest picture found or more is searched:
-    // the fill and system items between a healthy file's elements are passed
-    // over unread.
+    // Only a stretch of half the smallest picture found or more, and of a
+    // frame header at least, is searched: the fill and system items between
+    // a healthy file's elements are passed over unread.
     uint64_t smallest = UINT64_MAX;
     for (const EssenceSample& e : pictures) smallest = std::min(smallest, e.size / 2);
+    smallest = std::max(smallest, kFrameHeader);
     std::vector<uint8_t> block;
     // The stretches from a value's end to the next element's key.
     uint64_t from = values.front().second;
@@ -93,7 +94,7 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
                     {1, length, base + i, EssenceKind::Video, pictures.front().trackNumber});
                 i += length;
             }
-            at = base + i;
+            at = std::max(at + 1, base + i);
         }
         from = std::max(from, values[v].second);
     }
