@@ -15,8 +15,8 @@ namespace {
 // the first track's elements of packages 0, 1, 4 and 5 lose their keys, and
 // the pictures of packages 20 to 22 their keys and first bytes. Cut: the file ends in the
 // middle of the picture two thirds of the way through. Keys: the keys of
-// pictures 5, 9 and 13 and of the first track's elements of packages 7, 11
-// and 15 destroyed, their lengths and values intact.
+// pictures 5, 9 and 13 (its length too) and of the first track's elements
+// of packages 7, 11 and 15 destroyed, their values intact.
 void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
 {
     const std::vector<ReferenceElement> elements = ReferenceWalk(bytes);
@@ -30,7 +30,10 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
         std::fill_n(bytes.begin(), nth(0, 0).offset + nth(0, 0).size, 0);
     if (damage == Damage::FirstMiB) std::fill_n(bytes.begin(), 1 << 20, 0);
     for (int n : {5, 9, 13}) {
-        if (damage == Damage::Keys) std::fill_n(bytes.begin() + nth(0, n).key, 16, 0);
+        if (damage == Damage::Keys) {
+            const ReferenceElement picture = nth(0, n);  // the last loses its length too
+            std::fill_n(bytes.begin() + picture.key, n < 13 ? 16 : picture.offset - picture.key, 0);
+        }
         if (damage == Damage::Keys)
             std::fill_n(bytes.begin() + nth(1, (n + 2) * tracks).key, 16, 0);
     }

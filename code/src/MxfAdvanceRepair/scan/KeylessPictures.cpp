@@ -23,11 +23,14 @@ bool EndsAtKey(const ReadAtFunction& read, uint64_t fileSize, uint64_t end, uint
 }
 
 // The length of a picture whose value begins at `head`, at `start` in the
-// file, with `before` bytes of the stretch ahead of it: its element's length
-// field (ST 336 BER, after a key's room) or `frameSize`, whichever makes it
-// end where a key begins; 0 when neither does.
+// file, with `before` bytes of the stretch ahead of it and `after` from it
+// on: its element's length field (ST 336 BER, after a key's room) when that
+// makes it end where a key begins; else a constant-size codec's
+// `frameSize`, on the same terms; else, its length field lost too, up to
+// the next key; 0 when none holds.
 uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint8_t* head,
-                       uint64_t before, uint64_t start, uint64_t limit, uint64_t frameSize)
+                       uint64_t before, uint64_t after, uint64_t start, uint64_t limit,
+                       uint64_t frameSize)
 {
     for (uint64_t field = 1; field <= 9 && field + 16 <= before; ++field) {
         const BerLength length = DecodeBerLength(head - field, field);
@@ -36,7 +39,16 @@ uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint
             return length.value;
         }
     }
-    return frameSize > 0 && EndsAtKey(read, fileSize, start + frameSize, limit) ? frameSize : 0;
+    if (frameSize > 0) return EndsAtKey(read, fileSize, start + frameSize, limit) ? frameSize : 0;
+    const uint8_t* const end = head + std::min(after, limit - start);
+    for (const uint8_t* at = head + kFrameHeader; at + sizeof mxf::kUlDesignator <= end; ++at) {
+        at = std::find(at, end, mxf::kUlDesignator[0]);
+        if (at + sizeof mxf::kUlDesignator <= end &&
+            std::equal(mxf::kUlDesignator, mxf::kUlDesignator + sizeof mxf::kUlDesignator, at)) {
+            return static_cast<uint64_t>(at - head);
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -83,8 +95,8 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
             while (i <= last) {
                 const uint8_t* head = block.data() + i;
                 const uint64_t length = parser.BeginsFrame(head, static_cast<size_t>(size - i))
-                                            ? PictureLength(read, fileSize, head, i, base + i, to,
-                                                            frameSize)
+                                            ? PictureLength(read, fileSize, head, i, size - i,
+                                                            base + i, to, frameSize)
                                             : 0;
                 if (length == 0) {
                     ++i;

@@ -20,7 +20,8 @@ class EssenceParser;
 // ends right before the header), else `frameSize` for a constant-size
 // codec, and the picture must end where a key begins (the next element's,
 // a system item's, a fill item's or a partition's) or where the file ends.
-// Where neither length holds, nothing is found there.
+// Where neither holds, a picture of a codec of varying frame sizes ends
+// where the next key begins; one of a constant-size codec is not found.
 std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint64_t fileSize,
                                                const std::vector<EssenceSample>& pictures,
                                                const std::vector<EssenceSample>& sounds,
