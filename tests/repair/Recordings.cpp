@@ -47,7 +47,7 @@ const std::string kDnxhd = kFfmpeg + "1920x1080:rate=25" + kSine +
                            "-frames:v 40 -c:v dnxhd -b:v 36M -pix_fmt yuv422p -c:a pcm_s16le -f "
                            "mxf \"$out\"";
 const std::string kProRes = kFfmpeg + "640x360:rate=25" + kSine +
-                            "-frames:v 40 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
+                            "-frames:v 64 -c:v prores_aw -profile:v 3 -pix_fmt yuv422p10le -c:a "
                             "pcm_s16le -f mxf \"$out\"";
 const std::string kJpeg2000 = kFfmpeg + "640x360:rate=25" + kSine +
                               "-frames:v 36 -c:v jpeg2000 -pix_fmt yuv422p10le -c:a pcm_s16le -f "
@@ -58,19 +58,21 @@ const std::string kAvcIntra = kFfmpeg + "1920x1080:rate=25" + kSine +
 const char* const kTen = "10:00:";
 
 // The cameras of frame-wrapped recordings that every damage of a card or a
-// disk is tried on, and the pictures that cannot be shown at their end:
-// where the file is cut, and where ffmpeg's last group of pictures ends.
+// disk is tried on; the pictures that cannot be shown at their end, where
+// the file is cut and where ffmpeg's last group of pictures ends; and
+// whether the first MiB lost leaves a sound element without its picture.
 struct Camera {
     const char* name;
     const std::string& make;
     const char* track;
     int cutDropped, endDropped;
+    bool firstSoundLost = true;
 };
 const Camera kCameras[] = {
     {"mpeg2_hd_422_50mbit", kMpegHd, "pcm_s24le,48000,1", 2, 1},
     {"d10_imx50", kD10, "pcm_s16le,48000,4", 0, 0},
     {"dnxhd", kDnxhd, "pcm_s16le,48000,1", 0, 0},
-    {"dv", kDv, "pcm_s16le,48000,1", 0, 0},
+    {"dv", kDv, "pcm_s16le,48000,1", 0, 0, false},
     {"h264_gop50", kH264, "pcm_s16le,48000,1", 0, 0},
     {"prores_422_hq", kProRes, "pcm_s16le,48000,1", 0, 0},
     {"jpeg2000", kJpeg2000, "pcm_s16le,48000,1", 0, 0},
@@ -109,15 +111,6 @@ std::vector<Recording> Recordings()
                   .track = "",
                   .sample = {50, "25", "pcm_s16le", 2, 0},
                   .warning = kUndescribed},
-        Recording{.name = "mpeg2_hd_422_50mbit_first_mib_lost",
-                  .make = kMpegHd.c_str(),
-                  .damage = kFirstMiB,
-                  .rate = 25,
-                  .tracks = 1,
-                  .track = "pcm_s24le,48000,1",
-                  .warning = kFirstSound,
-                  .timecode = kTen,
-                  .dropped = 1},
         Recording{.name = "mpeg2_hd_422_50mbit_sound_and_pictures_lost",
                   .make = kMpegHd.c_str(),
                   .damage = kSoundAndPictures,
@@ -134,14 +127,6 @@ std::vector<Recording> Recordings()
                   .tracks = 1,
                   .track = "pcm_s16le,48000,2",
                   .warning = kFirstSound},
-        Recording{.name = "h264_gop50_first_mib_lost",
-                  .make = kH264.c_str(),
-                  .damage = kFirstMiB,
-                  .rate = 25,
-                  .tracks = 1,
-                  .track = "pcm_s16le,48000,1",
-                  .warning = kFirstSound,
-                  .timecode = kTen},
         Recording{.name = "d10_imx50_aes3_sound_byte_errors",
                   .make = kD10.c_str(),
                   .damage = Damage::ByteErrors,
@@ -204,20 +189,25 @@ std::vector<Recording> Recordings()
                   .tracks = 1,
                   .track = "pcm_s16le,48000,1",
                   .timecode = kTen}};
-    // Every camera's recording cut in the middle of a picture, and with
-    // keys destroyed: what is dropped at the end goes with its sound.
+    // Every camera's recording cut in the middle of a picture, with keys
+    // destroyed, and with its first MiB lost: what is dropped at the end goes
+    // with its sound, as does the sound of the first picture lost.
     for (const Camera& camera : kCameras) {
         for (const auto& [damage, suffix, dropped] :
              {std::tuple{Damage::Cut, "_cut", camera.cutDropped},
-              std::tuple{Damage::Keys, "_keys", camera.endDropped}}) {
-            rows.push_back(Recording{.name = camera.name + std::string(suffix),
-                                     .make = camera.make.c_str(),
-                                     .damage = damage,
-                                     .tracks = 1,
-                                     .track = camera.track,
-                                     .warning = dropped > 0 ? kFirstSound : nullptr,
-                                     .timecode = kTen,
-                                     .dropped = dropped});
+              std::tuple{Damage::Keys, "_keys", camera.endDropped},
+              std::tuple{Damage::FirstMiB, "_first_mib_lost", camera.endDropped}}) {
+            rows.push_back(Recording{
+                .name = camera.name + std::string(suffix),
+                .make = camera.make.c_str(),
+                .damage = damage,
+                .tracks = 1,
+                .track = camera.track,
+                .warning = dropped > 0 || (damage == Damage::FirstMiB && camera.firstSoundLost)
+                               ? kFirstSound
+                               : nullptr,
+                .timecode = kTen,
+                .dropped = dropped});
         }
     }
     return rows;

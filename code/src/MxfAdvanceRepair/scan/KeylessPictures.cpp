@@ -27,7 +27,7 @@ bool EndsAtKey(const ReadAtFunction& read, uint64_t fileSize, uint64_t end, uint
 // on: its element's length field (ST 336 BER, after a key's room) when that
 // makes it end where a key begins; else a constant-size codec's
 // `frameSize`, on the same terms; else, its length field lost too, up to
-// the next key; 0 when none holds.
+// the next item of a content package; 0 when none holds.
 uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint8_t* head,
                        uint64_t before, uint64_t after, uint64_t start, uint64_t limit,
                        uint64_t frameSize)
@@ -40,15 +40,25 @@ uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint
         }
     }
     if (frameSize > 0) return EndsAtKey(read, fileSize, start + frameSize, limit) ? frameSize : 0;
+    // Only an item of a content package may follow: an essence element, a
+    // fill item or a system item, not the partitions and index tables of
+    // the file's end, whose bytes may begin like a frame.
     const uint8_t* const end = head + std::min(after, limit - start);
-    for (const uint8_t* at = head + kFrameHeader; at + sizeof mxf::kUlDesignator <= end; ++at) {
+    for (const uint8_t* at = head + kFrameHeader; at + 16 <= end; ++at) {
         at = std::find(at, end, mxf::kUlDesignator[0]);
-        if (at + sizeof mxf::kUlDesignator <= end &&
-            std::equal(mxf::kUlDesignator, mxf::kUlDesignator + sizeof mxf::kUlDesignator, at)) {
+        if (at + 16 <= end &&
+            (mxf::Matches(mxf::kEssenceElement, at) || mxf::Matches(mxf::kFillItem, at) ||
+             mxf::Matches(mxf::kSystemMetadataPack, at))) {
             return static_cast<uint64_t>(at - head);
         }
     }
     return 0;
+}
+
+// Whether a key's first four bytes are at `bytes`.
+bool IntactKey(const uint8_t* bytes)
+{
+    return std::equal(mxf::kUlDesignator, mxf::kUlDesignator + sizeof mxf::kUlDesignator, bytes);
 }
 
 }  // namespace
@@ -56,8 +66,8 @@ uint64_t PictureLength(const ReadAtFunction& read, uint64_t fileSize, const uint
 bool KeyOrEndAt(const ReadAtFunction& read, uint64_t fileSize, uint64_t at)
 {
     uint8_t prefix[sizeof mxf::kUlDesignator] = {};
-    return at == fileSize || (read(at, prefix, sizeof prefix) == sizeof prefix &&
-                              std::equal(prefix, prefix + sizeof prefix, mxf::kUlDesignator));
+    return at == fileSize ||
+           (read(at, prefix, sizeof prefix) == sizeof prefix && IntactKey(prefix));
 }
 
 std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint64_t fileSize,
@@ -94,6 +104,16 @@ std::vector<EssenceSample> FindKeylessPictures(const ReadAtFunction& read, uint6
             uint64_t i = at - base;
             while (i <= last) {
                 const uint8_t* head = block.data() + i;
+                // An intact item (a partition, an index table, a system or
+                // fill item) is passed over whole: its bytes may begin like
+                // a frame by chance.
+                const BerLength item = size - i >= kKeyAndLength && IntactKey(head)
+                                           ? DecodeBerLength(head + 16, 9)
+                                           : BerLength();
+                if (item.value > 0 && base + i + 16 + item.fieldSize + item.value <= to) {
+                    i += 16 + item.fieldSize + item.value;
+                    continue;
+                }
                 const uint64_t length = parser.BeginsFrame(head, static_cast<size_t>(size - i))
                                             ? PictureLength(read, fileSize, head, i, size - i,
                                                             base + i, to, frameSize)
