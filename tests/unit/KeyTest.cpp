@@ -56,7 +56,7 @@ TEST(Keys, MatchTheirConceptWhateverTheVersion)
 
 // Small MPEG-2 pictures (elements of 90 to 123 bytes) with fill items of 62
 // to 84 bytes between them: the pictures whose keys were destroyed are
-// found with their own lengths (though their bytes hold a key's first four
+// found with their own lengths (though their bytes hold a fill item's key
 // by chance), and nothing else, whether the last of the file is one of them
 // or not.
 TEST(KeylessPictures, FoundByTheirHeaderAndTheirLengthField)
@@ -69,7 +69,7 @@ TEST(KeylessPictures, FoundByTheirHeaderAndTheirLengthField)
             const size_t size = 90 + 3 * n;
             Bytes value(size, 0x55);
             value[0] = value[1] = 0, value[2] = 1, value[3] = 0, value[5] = 0x08;  // an I picture
-            std::copy_n(mxf::kUlDesignator, 4, value.begin() + 70);  // a key's bytes by chance
+            std::copy_n(mxf::kFillItem.bytes, 16, value.begin() + 70);  // a key by chance
             const uint64_t at = file.size() + 17;
             EssenceSample picture{1, size, at, EssenceKind::Video, 0x15010101};
             const bool keyless = std::count(lost.begin(), lost.end(), n) > 0;
