@@ -74,7 +74,7 @@ public:
             if (!IsRecordingName(entry.filename())) continue;
             const fs::path inCard = folder.second / entry.filename();
             if (std::string why = WhyPassed(entry, source, false); why.empty()) {
-                card.clips.push_back({entry.u8string(), inCard.generic_u8string(), "", soundOnly});
+                card.clips.push_back({entry.u8string(), inCard.generic_u8string(), "", soundOnly, false, {}, ""});
             } else {
                 Pass(entry, inCard, "skipped", why);
             }

@@ -14,6 +14,20 @@ struct CardClip {
     std::string result;  // the result's path under the output folder
     // A P2 audio file: one sound track and no picture.
     bool soundOnly = false;
+    // A low-resolution copy (XDCAM Sub/): repaired with a proxy as sample,
+    // never a main clip's sample.
+    bool proxy = false;
+    // The further files of a clip spanned over several (Canon XF), in order;
+    // their repairs are joined into the one result.
+    std::vector<std::string> spans;
+    // The clip's XML sidecar (P2 CLIP/*.XML, XDCAM *M01.XML); empty when none.
+    std::string metadata;
+};
+
+// A file beside the clips (XML, icons, voice memos) copied to the same
+// path under the output folder.
+struct CardFile {
+    std::string path, inCard;
 };
 
 // An entry named like a clip or a clip folder that is not repaired: one that
@@ -29,6 +43,7 @@ struct Card {
     std::string layout;  // "XDCAM", "P2" or "plain"
     std::vector<CardClip> clips;
     std::vector<CardEntry> passed;
+    std::vector<CardFile> sidecars;
 };
 
 // The clips under `source`, in name order; throws std::runtime_error when

@@ -80,7 +80,7 @@ public:
 
     ClipRecord Repair(size_t index)
     {
-        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], std::nullopt};
+        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], 0, std::nullopt};
         if (!healthy[index]) record.scan = scans[index];
         progress.Begin(index + 1, clips.size(), clips[index].inCard);
         try {
@@ -214,7 +214,7 @@ std::vector<ClipRecord> PassedRecords(const Card& card)
     std::vector<ClipRecord> records;
     for (const CardEntry& entry : card.passed) {
         ClipRecord record;
-        record.clip = {entry.path, entry.inCard, "", false};
+        record.clip = {entry.path, entry.inCard, "", false, false, {}, ""};
         record.outcome = entry.outcome;
         record.reason = entry.reason;
         records.push_back(record);

@@ -22,6 +22,7 @@ struct CardOptions {
     std::string source, output;
     std::string sample;  // the advance repair's sample; chosen per clip when empty
     bool copyHealthy = false;
+    int jobs = 1;  // clips repaired at the same time
     std::string encoder;  // "ffmpeg.exe" beside the program
     RepairFolders folders;
 };
@@ -36,6 +37,9 @@ struct ClipRecord {
     std::string reason;  // why the clip failed or was skipped
     // The result as the encoder reads it; a healthy clip's own when not copied.
     MediaInfo media;
+    // The pictures the clip's header states (0 when unknown); the result's
+    // are media.frames.
+    int64_t stated = 0;
     // What the library's scan finds in a damaged clip.
     std::optional<vexmend::ScanSummary> scan;
 };
