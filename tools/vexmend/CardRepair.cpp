@@ -80,7 +80,7 @@ public:
 
     ClipRecord Repair(size_t index)
     {
-        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], 0, std::nullopt};
+        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], 0, 0, std::nullopt};
         if (!healthy[index]) record.scan = scans[index];
         progress.Begin(index + 1, clips.size(), clips[index].inCard);
         try {

@@ -40,6 +40,8 @@ struct ClipRecord {
     // The pictures the clip's header states (0 when unknown); the result's
     // are media.frames.
     int64_t stated = 0;
+    // Of the result's pictures, those repeated to stand for lost ones.
+    int64_t repeated = 0;
     // What the library's scan finds in a damaged clip.
     std::optional<vexmend::ScanSummary> scan;
 };
