@@ -159,7 +159,7 @@ card: a killed run's leftovers kept @@ tools/vexmend/OutputClaim.cpp @@ if (fold
 card: a stop waits for the repair under way @@ tools/vexmend/RepairProcess.cpp @@         ThrowIfStopped();\n @@ \n @@ vexmend_repair_tests @@ CardMode.Stops*
 report: bytes that are no UTF-8 written as they are @@ tools/vexmend/Json.cpp @@ json += "\\ufffd"; @@ json += text[at]; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder reached through a bind mount of the card taken @@ code/src/FileIdentity.cpp @@ if (fs::equivalent(up, outer, error)) return true; @@ if (false) return true; @@ vexmend_repair_tests @@ CardMode.Hostile*
-scan: the last whole KLV item of a run counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ if (length.value > 0 && item <= n - i) { @@ if (length.value > 0 && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
+scan: the last whole KLV item of a run counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ if (whole && item <= n - i) { @@ if (whole && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
 EOF
 )
 

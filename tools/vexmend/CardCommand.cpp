@@ -42,7 +42,11 @@ int RunCardCommand(const CardCommandLine& line)
     }
     const Card card = FindCard(line.source);
     std::vector<std::string> cardFiles;
-    for (const CardClip& clip : card.clips) cardFiles.push_back(clip.path);
+    for (const CardClip& clip : card.clips) {
+        cardFiles.push_back(clip.path);
+        cardFiles.insert(cardFiles.end(), clip.spans.begin(), clip.spans.end());
+    }
+    for (const CardFile& file : card.sidecars) cardFiles.push_back(file.path);
     for (const CardEntry& entry : card.passed) cardFiles.push_back(entry.path);
     const WriteGuard guard(line.source, cardFiles);
 

@@ -1,6 +1,7 @@
 #include "CardRepair.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "Json.h"
 #include "OutputClaim.h"
 #include "Progress.h"
+#include "ResultCheck.h"
 #include "SampleChoice.h"
 #include "StopSignal.h"
 #include "vexmend.h"
@@ -25,11 +27,19 @@ uint64_t FileSize(const std::string& path)
     return error ? 0 : size;
 }
 
-// A result that the encoder reads through, with pictures unless it is sound.
-bool Usable(const MediaInfo& result, const MediaInfo& source, bool soundOnly)
+// The pictures the header's duration stands for; 0 without pictures.
+int64_t Stated(const MediaInfo& media)
 {
-    return result.read && (soundOnly ? result.readSeconds > 0 : result.frames > 0) &&
-           result.audio.size() >= source.audio.size();
+    return media.HasVideo() ? std::llround(media.duration * media.frameRate) : 0;
+}
+
+// Read to its end by the encoder, no damaged stretch in the scan, and as
+// many picture elements as the header states pictures (a clip-wrapped
+// file's one element holds them all).
+bool Healthy(const MediaInfo& media, const std::optional<vexmend::ScanSummary>& scan)
+{
+    return media.ReadWhole() && scan && scan->damaged.empty() &&
+           (scan->pictures == 1 || static_cast<int64_t>(scan->pictures) >= Stated(media));
 }
 
 // A file of the staging folder, removed unless it was moved into place.
@@ -62,25 +72,40 @@ public:
           guard(guard),
           checked(clips.size()),
           scans(clips.size()),
-          healthy(clips.size())
+          healthy(clips.size()),
+          soundOnly(clips.size()),
+          stated(clips.size())
     {
     }
 
     void Check(size_t index)
     {
-        progress.Begin(index + 1, clips.size(), clips[index].inCard);
+        const CardClip& clip = clips[index];
+        progress.Begin(index + 1, clips.size(), clip.inCard);
         progress.Step("checking");
-        checked[index] = ProbeMedia(options.encoder, clips[index].path);
-        scans[index] = Scan(clips[index].path);
-        // Read to its end by the encoder, and no damaged stretch in the scan.
-        healthy[index] = checked[index].ReadWhole() && scans[index] &&
-                         scans[index]->damaged.empty();
+        checked[index] = ProbeMedia(options.encoder, clip.path);
+        scans[index] = Scan(clip.path);
+        healthy[index] = Healthy(checked[index], scans[index]);
+        stated[index] = Stated(checked[index]);
+        // A spanned clip is healthy when every file of it is.
+        for (const std::string& span : clip.spans) {
+            const MediaInfo media = ProbeMedia(options.encoder, span);
+            healthy[index] = healthy[index] && Healthy(media, Scan(span));
+            stated[index] += Stated(media);
+        }
+        const std::optional<vexmend::ScanSummary>& scan = scans[index];
+        soundOnly[index] = clip.soundOnly ||
+                           (!checked[index].HasVideo() && !checked[index].audio.empty()) ||
+                           (scan && scan->pictures == 0 && !scan->soundTracks.empty());
         progress.End(healthy[index] ? "healthy" : "damaged", false);
     }
 
     ClipRecord Repair(size_t index)
     {
-        ClipRecord record{clips[index], "healthy", 0, "", "", "", checked[index], 0, 0, std::nullopt};
+        ClipRecord record;
+        record.clip = clips[index];
+        record.media = checked[index];
+        record.stated = stated[index];
         if (!healthy[index]) record.scan = scans[index];
         progress.Begin(index + 1, clips.size(), clips[index].inCard);
         try {
@@ -88,7 +113,10 @@ public:
                 RepairDamaged(index, record);
             } else if (options.copyHealthy) {
                 progress.Step("copying");
-                record.result = Copy(clips[index]);
+                record.result = Copy(clips[index].path, clips[index].result);
+                for (const std::string& span : clips[index].spans) {
+                    Copy(span, SpanResult(clips[index], span));
+                }
             }
         } catch (const Stopped&) {
             progress.End("stopped");
@@ -100,6 +128,9 @@ public:
         progress.End(record.outcome);
         return record;
     }
+
+    // Copies a file beside the clips to the same path under the output folder.
+    void CopySidecar(const CardFile& file) { Copy(file.path, file.inCard); }
 
 private:
     // The path under which the library is given `path`: the path itself, or,
@@ -113,11 +144,11 @@ private:
         return link;
     }
 
-    // Copies a healthy clip a block at a time, so that a stop ends it at once.
-    std::string Copy(const CardClip& clip)
+    // Copies a file of the card a block at a time, so that a stop ends it at once.
+    std::string Copy(const std::string& path, const std::string& relative)
     {
         StagedFile staged{claim.StagedName(".MXF")};
-        std::ifstream from(fs::u8path(clip.path), std::ios::binary);
+        std::ifstream from(fs::u8path(path), std::ios::binary);
         std::ofstream to(fs::u8path(staged.path), std::ios::binary);
         std::vector<char> block(1 << 20);
         while (from && to) {
@@ -125,30 +156,76 @@ private:
             from.read(block.data(), static_cast<std::streamsize>(block.size()));
             to.write(block.data(), from.gcount());
         }
-        if (!from.eof() || !to.flush() || FileSize(staged.path) != FileSize(clip.path)) {
-            throw std::runtime_error("cannot copy " + clip.path);
+        if (!from.eof() || !to.flush() || FileSize(staged.path) != FileSize(path)) {
+            throw std::runtime_error("cannot copy " + path);
         }
         to.close();
-        return claim.Publish(staged.path, clip.result, guard);
+        return claim.Publish(staged.path, relative, guard);
+    }
+
+    // A further file of a spanned clip, copied as it is beside the first.
+    static std::string SpanResult(const CardClip& clip, const std::string& span)
+    {
+        return (fs::u8path(clip.result).parent_path() / fs::u8path(span).filename())
+            .generic_u8string();
+    }
+
+    // The files of a spanned clip one after another in a staged file: the
+    // repairs read the essence of all of them as one recording.
+    std::string Join(const CardClip& clip, StagedFile& joined)
+    {
+        std::ofstream to(fs::u8path(joined.path), std::ios::binary);
+        std::vector<char> block(1 << 20);
+        std::vector<std::string> parts{clip.path};
+        parts.insert(parts.end(), clip.spans.begin(), clip.spans.end());
+        for (const std::string& part : parts) {
+            std::ifstream from(fs::u8path(part), std::ios::binary);
+            while (from && to) {
+                ThrowIfStopped();
+                from.read(block.data(), static_cast<std::streamsize>(block.size()));
+                to.write(block.data(), from.gcount());
+            }
+            if (!from.eof()) throw std::runtime_error("cannot read " + part);
+        }
+        if (!to.flush()) throw std::runtime_error("cannot join the files of " + clip.path);
+        return joined.path;
+    }
+
+    // The result's reading and check; empty when it holds up, and then it is
+    // moved into place.
+    std::string Accept(StagedFile& staged, const ResultNeeds& needs, ClipRecord& record)
+    {
+        progress.Step("verifying");
+        record.media = ProbeMedia(options.encoder, staged.path);
+        std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs);
+        if (!shortfall.empty()) {
+            record.media = MediaInfo();
+            std::error_code error;
+            fs::remove(fs::u8path(staged.path), error);
+            return shortfall;
+        }
+        record.result = claim.Publish(staged.path, record.clip.result, guard);
+        return "";
     }
 
     // The general repair, and the advance repair where the general one fails
-    // or gives no usable result.
+    // or its result falls short.
     void RepairDamaged(size_t index, ClipRecord& record)
     {
         const CardClip& clip = clips[index];
-        const std::string input = LibraryName(clip.path);
+        StagedFile joined{clip.spans.empty() ? "" : claim.StagedName(".MXF")};
+        const std::string input = clip.spans.empty() ? LibraryName(clip.path) : Join(clip, joined);
+        if (!clip.spans.empty()) record.scan = Scan(input);
+        const ResultNeeds needs = NeedsOf(checked[index], record.scan, soundOnly[index]);
         StagedFile staged{claim.StagedName(".MXF")};
         progress.Step("general repair");
         record.code = RunRepairProcess(options.folders, {"general", input, staged.path});
         if (record.code == VEXMEND_OK) {
-            record.media = ProbeMedia(options.encoder, staged.path);
-            if (Usable(record.media, checked[index], clip.soundOnly)) {
+            record.rejected = Accept(staged, needs, record);
+            if (record.rejected.empty()) {
                 record.outcome = "general";
-                record.result = claim.Publish(staged.path, clip.result, guard);
                 return;
             }
-            record.media = MediaInfo();
         }
 
         progress.Step("choosing a sample");
@@ -168,11 +245,12 @@ private:
         if (record.code != VEXMEND_OK) {
             record.outcome = "failed";
             record.reason = "the advance repair failed (see the log)";
-            return;
+        } else if (std::string shortfall = Accept(staged, needs, record); !shortfall.empty()) {
+            record.outcome = "failed";
+            record.reason = "the advance repair's result is refused: " + shortfall;
+        } else {
+            record.outcome = "advance";
         }
-        record.media = ProbeMedia(options.encoder, staged.path);
-        record.outcome = "advance";
-        record.result = claim.Publish(staged.path, clip.result, guard);
     }
 
     const std::vector<CardClip>& clips;
@@ -182,6 +260,8 @@ private:
     std::vector<MediaInfo> checked;
     std::vector<std::optional<vexmend::ScanSummary>> scans;
     std::vector<bool> healthy;
+    std::vector<bool> soundOnly;
+    std::vector<int64_t> stated;
     Progress progress;
 };
 
@@ -200,6 +280,22 @@ CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& cl
         for (size_t i = 0; i < card.clips.size(); ++i) {
             ThrowIfStopped();
             run.records.push_back(repairer.Repair(i));
+        }
+        // The card's other files go beside the results.
+        if (std::any_of(run.records.begin(), run.records.end(),
+                        [](const ClipRecord& r) { return !r.result.empty(); })) {
+            for (const CardFile& file : card.sidecars) {
+                ThrowIfStopped();
+                try {
+                    repairer.CopySidecar(file);
+                } catch (const std::runtime_error& error) {
+                    ClipRecord record;
+                    record.clip = {file.path, file.inCard, "", false, false, {}, ""};
+                    record.outcome = "failed";
+                    record.reason = error.what();
+                    run.records.push_back(record);
+                }
+            }
         }
     } catch (const Stopped&) {
         run.stopped = true;

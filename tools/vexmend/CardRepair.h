@@ -22,7 +22,7 @@ struct CardOptions {
     std::string source, output;
     std::string sample;  // the advance repair's sample; chosen per clip when empty
     bool copyHealthy = false;
-    int jobs = 1;  // clips repaired at the same time
+    int jobs = 1;         // clips repaired at the same time
     std::string encoder;  // "ffmpeg.exe" beside the program
     RepairFolders folders;
 };
@@ -34,7 +34,8 @@ struct ClipRecord {
     int32_t code = 0;    // the last repair's result code
     std::string result;  // the file written under the output folder, if any
     std::string sample;
-    std::string reason;  // why the clip failed or was skipped
+    std::string reason;    // why the clip failed or was skipped
+    std::string rejected;  // why the general repair's result was refused, if it was
     // The result as the encoder reads it; a healthy clip's own when not copied.
     MediaInfo media;
     // The pictures the clip's header states (0 when unknown); the result's

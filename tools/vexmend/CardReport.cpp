@@ -33,6 +33,12 @@ std::string AudioText(const MediaInfo& media)
                  : text + "mixed";
 }
 
+// The result's pictures against those the clip's header states.
+std::string Pictures(const ClipRecord& r)
+{
+    return std::to_string(r.media.frames) + "/" + (r.stated > 0 ? std::to_string(r.stated) : "?");
+}
+
 }  // namespace
 
 std::string CardReportJson(const Card& card, const CardOptions& options, const CardRun& run)
@@ -46,11 +52,13 @@ std::string CardReportJson(const Card& card, const CardOptions& options, const C
     for (const ClipRecord& r : run.records) {
         json << separator << "    {\"source\": " << JsonString(r.clip.path)
              << ", \"in_card\": " << JsonString(r.clip.inCard)
+             << ", \"proxy\": " << (r.clip.proxy ? "true" : "false")
              << ", \"name_not_utf8\": " << (IsUtf8(r.clip.path) ? "false" : "true")
              << ",\n     \"result\": " << OrNull(r.result)
              << ", \"outcome\": " << JsonString(r.outcome) << ", \"code\": " << r.code
              << ", \"sample\": " << OrNull(r.sample) << ", \"reason\": " << OrNull(r.reason)
-             << ",\n     \"frames\": " << r.media.frames
+             << ", \"general_refused\": " << OrNull(r.rejected)
+             << ",\n     \"frames\": " << r.media.frames << ", \"frames_stated\": " << r.stated
              << ", \"duration\": " << JsonNumber(Duration(r.media))
              << ", \"video_codec\": " << OrNull(r.media.videoCodec)
              << ", \"timecode\": " << OrNull(r.media.timecode) << ", \"audio_tracks\": [";
@@ -89,9 +97,9 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
 {
     std::ostringstream table;
     char line[512];
-    std::snprintf(line, sizeof line, "%-28s %-8s %6s %7s %8s %-11s %-22s %-12s %-16s %s\n", "clip",
-                  "outcome", "code", "frames", "seconds", "video", "audio", "timecode", "sample",
-                  "scan (pictures/sounds/unrecognised)");
+    std::snprintf(line, sizeof line, "%-28s %-8s %6s %13s %8s %-11s %-22s %-12s %-16s %s\n", "clip",
+                  "outcome", "code", "frames/stated", "seconds", "video", "audio", "timecode",
+                  "sample", "scan (pictures/sounds/unrecognised)");
     table << line;
     for (const ClipRecord& r : records) {
         std::string scan = "-";
@@ -100,9 +108,9 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
                    std::to_string(r.scan->SoundElements()) + "/" +
                    std::to_string(r.scan->unrecognised);
         }
-        std::snprintf(line, sizeof line, "%-28s %-8s %6d %7lld %8.2f %-11s %-22s %-12s %-16s %s\n",
-                      r.clip.inCard.c_str(), r.outcome.c_str(), static_cast<int>(r.code),
-                      static_cast<long long>(r.media.frames), Duration(r.media),
+        std::snprintf(line, sizeof line, "%-28s %-8s %6d %13s %8.2f %-11s %-22s %-12s %-16s %s\n",
+                      (r.clip.inCard + (r.clip.proxy ? " (proxy)" : "")).c_str(), r.outcome.c_str(),
+                      static_cast<int>(r.code), Pictures(r).c_str(), Duration(r.media),
                       r.media.videoCodec.empty() ? "-" : r.media.videoCodec.c_str(),
                       AudioText(r.media).c_str(),
                       r.media.timecode.empty() ? "-" : r.media.timecode.c_str(),
@@ -111,6 +119,7 @@ std::string CardReportTable(const std::vector<ClipRecord>& records)
         if (!r.result.empty() && r.clip.result != r.clip.inCard) {
             table << "    result: " << r.clip.result << "\n";
         }
+        if (!r.rejected.empty()) table << "    general repair refused: " << r.rejected << "\n";
         if (!r.reason.empty()) table << "    " << r.reason << "\n";
     }
     return table.str();

@@ -108,15 +108,10 @@ MediaInfo ParseMediaReport(const std::string& report, const std::string& name)
     return info;
 }
 
-MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
+EncoderOutput RunEncoder(const std::string& encoder, const std::vector<std::string>& arguments)
 {
-    const std::string input = vexmend::EncoderFileName(path);
-    vexmend::platform::ChildProcess child(
-        encoder,
-        {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map", "0:v?", "-map", "0:a?", "-c",
-         "copy", "-f", "null", "-"},
-        true);
-    std::string report;
+    vexmend::platform::ChildProcess child(encoder, arguments, true);
+    EncoderOutput output;
     char buffer[4096];
     // An encoder silent for ten minutes is taken for hung.
     constexpr int kStepMilliseconds = 100, kSilentSteps = 6000;
@@ -126,10 +121,20 @@ MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
         ThrowIfStopped();  // the child's destructor ends the encoder
         ended = got == 0;
         silent = got < 0 ? silent + 1 : 0;
-        if (got > 0) report.append(buffer, static_cast<size_t>(got));
+        if (got > 0) output.report.append(buffer, static_cast<size_t>(got));
     }
     if (!ended) child.Kill();
-    MediaInfo info = ParseMediaReport(report, input);
-    info.read = child.Wait() == 0;
+    output.status = child.Wait();
+    return output;
+}
+
+MediaInfo ProbeMedia(const std::string& encoder, const std::string& path)
+{
+    const std::string input = vexmend::EncoderFileName(path);
+    const EncoderOutput output = RunEncoder(
+        encoder, {"-hide_banner", "-nostdin", "-f", "mxf", "-i", input, "-map", "0:v?", "-map",
+                  "0:a?", "-c", "copy", "-f", "null", "-"});
+    MediaInfo info = ParseMediaReport(output.report, input);
+    info.read = output.status == 0;
     return info;
 }

@@ -39,6 +39,15 @@ struct MediaInfo {
 // the input `name`, which is left out of the lines before they are read.
 MediaInfo ParseMediaReport(const std::string& report, const std::string& name);
 
+struct EncoderOutput {
+    std::string report;  // its standard error
+    int status = -1;
+};
+
+// Runs `encoder` with `arguments` and collects what it writes on standard
+// error. Throws Stopped, once the encoder has ended, when a stop is asked for.
+EncoderOutput RunEncoder(const std::string& encoder, const std::vector<std::string>& arguments);
+
 // Has `encoder` read `path` as MXF with stream copy into nothing. Throws
 // Stopped, once the encoder has ended, when a stop is asked for.
 MediaInfo ProbeMedia(const std::string& encoder, const std::string& path);

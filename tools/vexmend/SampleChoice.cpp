@@ -49,7 +49,9 @@ int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo
     int best = -1;
     for (size_t i = 0; i < clips.size(); ++i) {
         const MediaInfo& candidate = checked[i];
+        // Proxies are samples for proxies alone, and main clips for main clips.
         if (i == index || !healthy[i] || clips[i].soundOnly != clips[index].soundOnly ||
+            clips[i].proxy != clips[index].proxy ||
             (byScan ? !MatchesScan(candidate, *scan) : !Matches(candidate, known))) {
             continue;
         }

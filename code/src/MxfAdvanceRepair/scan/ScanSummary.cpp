@@ -37,6 +37,16 @@ void AddDamaged(std::vector<ByteRun>& damaged, uint64_t offset, uint64_t length)
     }
 }
 
+// A length field that states zero bytes, in its short or long form: writers
+// put such fill items where alignment leaves room for a key and length alone.
+bool StatesZero(const uint8_t* field, uint64_t count)
+{
+    if (count == 0 || field[0] == 0) return count > 0;
+    const uint64_t following = field[0] & 0x7Fu;
+    if (field[0] < 0x80 || following == 0 || following > 8 || count < following + 1) return false;
+    return std::all_of(field + 1, field + 1 + following, [](uint8_t b) { return b == 0; });
+}
+
 // The bytes of an unrecognised run that are no whole KLV item (partition,
 // header metadata, index, fill, system item) inside the run.
 void AddDamagedBytes(FileReader& file, const ByteRun& run, std::vector<ByteRun>& damaged)
@@ -49,7 +59,8 @@ void AddDamagedBytes(FileReader& file, const ByteRun& run, std::vector<ByteRun>&
         if (n - i >= kMinimumElementHeader && std::memcmp(&bytes[i], mxf::kUlDesignator, 4) == 0) {
             BerLength length = DecodeBerLength(&bytes[i + 16], n - i - 16);
             uint64_t item = 16 + length.fieldSize + length.value;
-            if (length.value > 0 && item <= n - i) {
+            const bool whole = length.value > 0 || StatesZero(&bytes[i + 16], n - i - 16);
+            if (whole && item <= n - i) {
                 i += item;
                 continue;
             }

@@ -1,0 +1,80 @@
+#include "ResultCheck.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "FileIdentity.h"
+
+namespace {
+
+// Pictures at a long-GOP clip's end that a repair may leave out besides a
+// cut last one: the B pictures whose later reference was lost.
+constexpr int64_t kLongGopEnd = 2;
+
+bool LongGop(const std::string& codec)
+{
+    return codec == "mpeg2video" || codec == "mpeg1video" || codec == "h264";
+}
+
+// The encoder's first complaint reading `input` with `arguments` before it,
+// or empty.
+std::string Complaint(const std::string& encoder, const std::string& input,
+                      std::vector<std::string> arguments, const std::vector<std::string>& after)
+{
+    std::vector<std::string> command{"-hide_banner", "-nostdin", "-v", "error"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    command.insert(command.end(), {"-f", "mxf", "-i", input});
+    command.insert(command.end(), after.begin(), after.end());
+    const EncoderOutput output = RunEncoder(encoder, command);
+    std::string line = output.report.substr(0, output.report.find('\n'));
+    for (size_t at; (at = line.find(input)) != std::string::npos;) line.erase(at, input.size());
+    if (line.empty() && output.status != 0) line = "exit status " + std::to_string(output.status);
+    return line;
+}
+
+}  // namespace
+
+ResultNeeds NeedsOf(const MediaInfo& clip, const std::optional<vexmend::ScanSummary>& scan,
+                    bool soundOnly)
+{
+    ResultNeeds needs;
+    needs.soundOnly = soundOnly;
+    needs.soundTracks = clip.audio.size();
+    if (scan) {
+        needs.soundTracks = std::max(needs.soundTracks, scan->soundTracks.size());
+        const std::string codec = clip.HasVideo() ? clip.videoCodec : scan->codec;
+        const int64_t left = 1 + (LongGop(codec) ? kLongGopEnd : 0);
+        // A clip-wrapped file's one element holds all its pictures.
+        if (scan->pictures > 1) needs.pictures = static_cast<int64_t>(scan->pictures) - left;
+    }
+    return needs;
+}
+
+std::string ResultShortfall(const std::string& encoder, const std::string& path,
+                            const MediaInfo& media, const ResultNeeds& needs)
+{
+    if (!media.read) return "the encoder cannot read the result";
+    if (needs.soundOnly ? media.readSeconds <= 0 : media.frames <= 0) {
+        return "the result holds no pictures";
+    }
+    if (!needs.soundOnly && media.frames < needs.pictures) {
+        return "the result holds " + std::to_string(media.frames) + " pictures of the " +
+               std::to_string(needs.pictures) + " found";
+    }
+    if (media.audio.size() < needs.soundTracks) {
+        return "the result holds " + std::to_string(media.audio.size()) + " sound tracks of " +
+               std::to_string(needs.soundTracks);
+    }
+    const std::string input = vexmend::EncoderFileName(path);
+    std::string complaint = Complaint(
+        encoder, input, {}, {"-map", "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"});
+    if (complaint.empty()) {
+        // From the middle on, decoding a few pictures: the index must lead there.
+        char middle[32];
+        std::snprintf(middle, sizeof middle, "%.3f", media.readSeconds / 2);
+        complaint = Complaint(
+            encoder, input, {"-ss", middle},
+            {"-map", "0:v?", "-map", "0:a?", "-frames:v", "3", "-f", "null", "-"});
+    }
+    return complaint.empty() ? "" : "the encoder complains reading the result: " + complaint;
+}
