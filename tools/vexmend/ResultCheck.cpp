@@ -11,9 +11,13 @@ namespace {
 // cut last one: the B pictures whose later reference was lost.
 constexpr int64_t kLongGopEnd = 2;
 
-bool LongGop(const std::string& codec)
+// The longest GOP of the cameras' long-GOP codecs: after a damaged stretch
+// the pictures up to the next key picture cannot be shown and are left out.
+// 0 for intra-only codecs.
+int64_t LongestGop(const std::string& codec)
 {
-    return codec == "mpeg2video" || codec == "mpeg1video" || codec == "h264";
+    if (codec == "mpeg2video" || codec == "mpeg1video") return 15;
+    return codec == "h264" ? 60 : 0;
 }
 
 // The encoder's first complaint reading `input` with `arguments` before it,
@@ -43,7 +47,9 @@ ResultNeeds NeedsOf(const MediaInfo& clip, const std::optional<vexmend::ScanSumm
     if (scan) {
         needs.soundTracks = std::max(needs.soundTracks, scan->soundTracks.size());
         const std::string codec = clip.HasVideo() ? clip.videoCodec : scan->codec;
-        const int64_t left = 1 + (LongGop(codec) ? kLongGopEnd : 0);
+        const int64_t gop = LongestGop(codec);
+        const int64_t left = 1 + (gop > 0 ? kLongGopEnd : 0) +
+                             gop * static_cast<int64_t>(scan->damaged.size());
         // A clip-wrapped file's one element holds all its pictures.
         if (scan->pictures > 1) needs.pictures = static_cast<int64_t>(scan->pictures) - left;
     }

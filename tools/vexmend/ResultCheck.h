@@ -19,7 +19,8 @@ struct ResultNeeds {
 
 // The needs of a clip from its own reading and its scan: the scan's
 // pictures less the last, which a cut may have left partial, and for
-// long-GOP pictures the ones at the end whose reference was lost.
+// long-GOP pictures those whose reference was lost: at the end, and up to a
+// GOP after each damaged stretch.
 ResultNeeds NeedsOf(const MediaInfo& clip, const std::optional<vexmend::ScanSummary>& scan,
                     bool soundOnly);
 
