@@ -122,7 +122,9 @@ std::string ByteStrip(const vexmend::ScanSummary& scan)
     std::string svg = std::string("<svg class=\"strip bytes\" ") + kStripStart +
                       "<rect class=\"read\" width=\"1000\" height=\"1\"><title>" +
                       std::to_string(scan.fileSize) + " bytes, " +
-                      std::to_string(scan.damaged.size()) + " damaged ranges</title></rect>";
+                      std::to_string(scan.damaged.size()) +
+                      (scan.damaged.size() == 1 ? " damaged range" : " damaged ranges") +
+                      "</title></rect>";
     for (const vexmend::ByteRun& run : scan.damaged) {
         if (run.length == 0) continue;
         svg += Segment(static_cast<double>(run.offset), static_cast<double>(run.length), total,
@@ -167,8 +169,8 @@ std::string CardReportHtml(const Card& card, const CardOptions& options, const C
          << Html(options.output) << "<br>" << Html(summary) << "</p>\n"
          << "<p class=\"legend\">Pictures:<span class=\"key recovered\"></span>recovered"
          << "<span class=\"key repeated\"></span>repeated for lost ones"
-         << "<span class=\"key lost\"></span>lost. Bytes:<span class=\"key read\"></span>read"
-         << "<span class=\"key damaged\"></span>damaged.</p>\n"
+         << "<span class=\"key lost\"></span>lost<br>Bytes:<span class=\"key read\"></span>read"
+         << "<span class=\"key damaged\"></span>damaged</p>\n"
          << "<table>\n<thead><tr><th>clip</th><th>outcome</th><th>code</th>"
          << "<th>pictures (recovered / stated)</th><th>audio tracks</th><th>timecode</th>"
          << "<th>sample</th><th>reason</th><th>along the clip</th></tr></thead>\n<tbody>\n";
