@@ -165,7 +165,7 @@ std::string CardReportHtml(const Card& card, const CardOptions& options, const C
     }
     std::string summary = CardSummary(run);
     if (!summary.empty() && summary.back() == '\n') summary.pop_back();
-    page << "<p>" << Html(card.layout) << " card " << Html(options.source) << " into "
+    page << "<p>" << Html(card.layout) << " card: " << Html(options.source) << ", results under "
          << Html(options.output) << "<br>" << Html(summary) << "</p>\n"
          << "<p class=\"legend\">Pictures:<span class=\"key recovered\"></span>recovered"
          << "<span class=\"key repeated\"></span>repeated for lost ones"
