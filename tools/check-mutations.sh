@@ -142,7 +142,7 @@ card: a clip read short of its stated duration counts as healthy @@ tools/vexmen
 card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/SampleChoice.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*
 card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (Upper(entry.filename().u8string()) != name) continue; @@ if (entry.filename().u8string() != name) continue; @@ vexmend_repair_tests @@ CardMode.*
 card: the advance repair without the general repair first @@ tools/vexmend/CardRepair.cpp @@ record.code = RunRepairProcess(options.folders, {"general", input, staged.path}); @@ record.code = VEXMEND_NO_OUTPUT; @@ vexmend_repair_tests @@ CardMode.*
-card: the report's path not checked (a clip, the card) @@ tools/vexmend/CardCommand.cpp @@ if (!line.report.empty()) guard.Check(line.report, "the report"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: the report's path not checked (a clip, the card) @@ tools/vexmend/CardCommand.cpp @@ for (const std::string& report : line.reports) guard.Check(report, "the report"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: the work folder not checked against the card @@ tools/vexmend/CardCommand.cpp @@ guard.Check(line.workDir, "the work folder"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
 card: a link leading out of the card read as a clip @@ tools/vexmend/CardLayout.cpp @@ if (!vexmend::LiesIn(path.u8string(), source.u8string())) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: entries named like clips passed over without a word @@ tools/vexmend/CardLayout.cpp @@ } else {\n                Pass(entry, inCard, "skipped", why); @@ } else {\n                (void)why; @@ vexmend_repair_tests @@ CardMode.Hostile*
@@ -158,6 +158,8 @@ card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cp
 card: a killed run's leftovers kept @@ tools/vexmend/OutputClaim.cpp @@ if (folder.filename().u8string().rfind(kPrefix, 0) == 0) fs::remove_all(folder, error); @@ (void)folder; @@ vexmend_repair_tests @@ CardMode.Stops*
 card: a stop waits for the repair under way @@ tools/vexmend/RepairProcess.cpp @@         ThrowIfStopped();\n @@ \n @@ vexmend_repair_tests @@ CardMode.Stops*
 report: bytes that are no UTF-8 written as they are @@ tools/vexmend/Json.cpp @@ json += "\\ufffd"; @@ json += text[at]; @@ vexmend_repair_tests @@ CardMode.Hostile*
+report: clip names written into the HTML page unescaped @@ tools/vexmend/CardHtml.cpp @@ << Html(r.clip.inCard); @@ << r.clip.inCard; @@ vexmend_repair_tests @@ CardMode.Hostile*
+report: bytes that are no UTF-8 written into the HTML page as they are @@ tools/vexmend/CardHtml.cpp @@ html += kReplacement;\n            ++at; @@ html += text[at];\n            ++at; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder reached through a bind mount of the card taken @@ code/src/FileIdentity.cpp @@ if (fs::equivalent(up, outer, error)) return true; @@ if (false) return true; @@ vexmend_repair_tests @@ CardMode.Hostile*
 scan: the last whole KLV item of a run counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ if (whole && item <= n - i) { @@ if (whole && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
 EOF

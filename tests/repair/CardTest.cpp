@@ -70,11 +70,30 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
     const std::string host = VEXMEND_HOST_PROGRAM, out = folder / "out";
     for (const std::string& card : {xdcam, p2}) {
         const std::string name = std::filesystem::path(card).filename().string();
-        EXPECT_EQ(RunShell(Quote(host) + " card " + Quote(card) + " " + Quote(out + "/" + name) +
-                           " --report " + Quote(out + "/" + name + ".json") +
-                           (card == p2 ? " --copy-healthy" : "")),
-                  0);
+        EXPECT_EQ(
+            RunShell(Quote(host) + " card " + Quote(card) + " " + Quote(out + "/" + name) +
+                     " --report " + Quote(out + "/" + name + ".json") +
+                     (card == p2 ? " --copy-healthy" : " --report " + Quote(out + "/xdcam.HTML"))),
+            0);
     }
+    // The HTML report renders without a page error (its policy makes any script
+    // or fetch one), a strip of pictures per clip.
+    std::string page;
+    EXPECT_EQ(RunShell("chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr "
+                       "--user-data-dir=" +
+                           Quote(folder / "chromium") + " --dump-dom " +
+                           Quote("file://" + out + "/xdcam.HTML"),
+                       &page),
+              0);
+    for (const char* error : {"CONSOLE", "net::ERR", "Page load failed"}) {
+        EXPECT_EQ(page.find(error), std::string::npos) << page;
+    }
+    int strips = 0;
+    for (size_t at = 0;
+         (at = page.find("<svg class=\"strip pictures\"", at)) != std::string::npos;) {
+        ++strips, ++at;
+    }
+    EXPECT_EQ(strips, 4) << page;
     // An output, log or work folder under the card is refused before anything is made.
     const std::string elsewhere = " " + Quote(folder / "elsewhere");
     for (const std::string& where :
@@ -385,10 +404,10 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
     const std::string longName(250, 'L'),
         notUtf8 =
             "C\xff"
-            "02.MXF",
+            "<&02.MXF",
         replaced =
             "C\xef\xbf\xbd"
-            "02.MXF";
+            "<&02.MXF";
     const bool root = geteuid() == 0;
     const HostileRow rows[] = {
         {"report into a clip",
@@ -562,7 +581,8 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
         const int status = RunShell(run.before + Quote(VEXMEND_HOST_PROGRAM) + " --work-dir " +
                                         Quote(c.work) + " card " + Quote(c.card) + " " +
                                         Quote(run.out.empty() ? c.out : run.out) + " --report " +
-                                        Quote(c.out + "/report.json") + run.arguments,
+                                        Quote(c.out + "/report.json") + " --report " +
+                                        Quote(c.out + "/report.html") + run.arguments,
                                     &output);
         const auto after = Snapshot(c.root, {c.out, c.work});
         RunShell("umount " + Quote(c.root + "/mount") + " 2>/dev/null; umount " + Quote(c.out) +
@@ -576,7 +596,7 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
             << output;
         EXPECT_EQ(Leftovers(c.work), std::vector<std::string>()) << output;
         if (row.report.empty()) {
-            EXPECT_FALSE(Exists(c.out + "/report.json"));
+            EXPECT_FALSE(Exists(c.out + "/report.json") || Exists(c.out + "/report.html"));
             EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(c.out + "/QorVideoRepair.log")));
             continue;
         }
@@ -588,6 +608,12 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
             report.replace(at, c.root.size(), "ROOT");
         }
         EXPECT_EQ(report, row.report) << output;
+        // The HTML report has names escaped, and no byte that is not UTF-8.
+        const std::string html = ReadText(c.out + "/report.html");
+        EXPECT_EQ(html.find("<&"), std::string::npos);
+        EXPECT_EQ(html.find('\xff'), std::string::npos);
+        EXPECT_EQ(html.find("&lt;&amp;") != std::string::npos,
+                  report.find("<&") != std::string::npos);
     }
 }
 
@@ -597,7 +623,7 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
 {
     TempFolder folder;
     const std::string card = folder / "card", out = folder / "out", work = folder / "work",
-                      report = out + "/report.json";
+                      report = out + "/report.json", page = out + "/report.htm";
     std::filesystem::create_directories(card + "/Clip");
     MakeMxf(card + "/Clip/C0001.MXF", {50, "25", "pcm_s24le", 1, 2});
     for (const char* name : {"C0002.MXF", "C0003.MXF", "C0004.MXF"}) {
@@ -608,7 +634,8 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
     auto run = [&](const std::string& signal) {
         const std::string command = Quote(VEXMEND_HOST_PROGRAM) + " --work-dir " + Quote(work) +
                                     " card " + Quote(card) + " " + Quote(out) + " --report " +
-                                    Quote(report) + " 2> " + Quote(folder / "progress");
+                                    Quote(report) + " --report " + Quote(page) + " 2> " +
+                                    Quote(folder / "progress");
         if (signal.empty()) return RunShell(command);
         // The progress of the run before is gone before this one starts.
         std::filesystem::remove(folder / "progress");
@@ -636,6 +663,7 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
     EXPECT_EQ(Leftovers(work), std::vector<std::string>());
     EXPECT_EQ(Python("print(d['interrupted'], [c['outcome'] for c in d['clips']])", report),
               "True ['healthy']\n");
+    EXPECT_NE(ReadText(page).find("class=\"stopped\""), std::string::npos);
     EXPECT_FALSE(Exists(out + "/Clip/C0002.MXF"));
 
     EXPECT_EQ(run("KILL"), 128 + 9);
@@ -646,6 +674,7 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
     EXPECT_EQ(Leftovers(work), std::vector<std::string>());
     EXPECT_EQ(Python("print(d['interrupted'], [c['outcome'] for c in d['clips']])", report),
               "False ['healthy', 'advance', 'advance', 'advance']\n");
+    EXPECT_EQ(ReadText(page).find("class=\"stopped\""), std::string::npos);
     EXPECT_EQ(HashTree(card), before);
 }
 

@@ -1,10 +1,12 @@
 #include "CardCommand.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 
+#include "CardHtml.h"
 #include "CardLayout.h"
 #include "CardReport.h"
 #include "CardRepair.h"
@@ -24,11 +26,19 @@ void CheckPaths(const CardCommandLine& line, const WriteGuard& guard)
     guard.Check(line.logDir, "the log folder");
     guard.Check((fs::u8path(line.logDir) / "QorVideoRepair.log").u8string(), "the log");
     guard.Check(line.workDir, "the work folder");
-    if (!line.report.empty()) guard.Check(line.report, "the report");
+    for (const std::string& report : line.reports) guard.Check(report, "the report");
     // The library takes UTF-8 texts, and the repairs are given paths in these.
     for (const std::string* path : {&line.output, &line.logDir, &line.workDir}) {
         if (!IsUtf8(*path)) throw std::runtime_error(*path + " is not valid UTF-8");
     }
+}
+
+// A report named *.html or *.htm, in any letter case, is written as HTML.
+bool IsHtml(const std::string& report)
+{
+    std::string extension = fs::u8path(report).extension().u8string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".html" || extension == ".htm";
 }
 
 }  // namespace
@@ -74,8 +84,8 @@ int RunCardCommand(const CardCommandLine& line)
     try {
         claim.emplace(line.output, line.workDir);
         CheckTakesFiles(line.logDir, "the log folder");
-        if (!line.report.empty()) {
-            const fs::path folder = fs::u8path(line.report).parent_path();
+        for (const std::string& report : line.reports) {
+            const fs::path folder = fs::u8path(report).parent_path();
             CheckTakesFiles(folder.empty() ? "." : folder.u8string(), "the report's folder");
         }
     } catch (const OutputInUse& busy) {
@@ -89,7 +99,12 @@ int RunCardCommand(const CardCommandLine& line)
     const CardRun run = RepairCard(card, options, *claim, guard);
     std::fputs(CardReportTable(run.records).c_str(), stdout);
     std::fputs(CardSummary(run).c_str(), stdout);
-    if (!line.report.empty()) WriteWhole(line.report, CardReportJson(card, options, run), guard);
+    for (const std::string& report : line.reports) {
+        WriteWhole(report,
+                   IsHtml(report) ? CardReportHtml(card, options, run)
+                                  : CardReportJson(card, options, run),
+                   guard);
+    }
     if (run.stopped) return StopExitStatus();
     const bool failed = std::any_of(run.records.begin(), run.records.end(),
                                     [](const ClipRecord& r) { return r.outcome == "failed"; });

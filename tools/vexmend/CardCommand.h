@@ -3,11 +3,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CardCommandLine {
     std::string source, output;
-    std::string sample, report;  // empty when not given
-    std::string logDir;          // OUTPUT when not given
+    std::string sample;  // empty when not given
+    // Each written as HTML when its name ends in .html or .htm, else as JSON.
+    std::vector<std::string> reports;
+    std::string logDir;  // OUTPUT when not given
     std::string workDir;
     bool copyHealthy = false;
 };

@@ -3,7 +3,7 @@
 //   vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT
 //   vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT
 //   vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]
-//           [--copy-healthy] [--report FILE.json]
+//           [--copy-healthy] [--report FILE.json|FILE.html]...
 //   vexmend scan DAMAGED [--json]
 #include <algorithm>
 #include <cstdio>
@@ -35,7 +35,7 @@ const char* const kUsage =
     "usage: vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT\n"
     "       vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT\n"
     "       vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]\n"
-    "               [--copy-healthy] [--report FILE.json]\n"
+    "               [--copy-healthy] [--report FILE.json|FILE.html]...\n"
     "       vexmend scan DAMAGED [--json]\n"
     "\n"
     "general  rewraps INPUT with the encoder (stream copy) into OUTPUT\n"
@@ -45,7 +45,9 @@ const char* const kUsage =
     "         under SOURCE into the same relative path under OUTPUT: the general\n"
     "         repair, or the advance repair with a healthy clip of the card as\n"
     "         sample (--sample names one); healthy clips are listed, or copied\n"
-    "         with --copy-healthy; --report writes a JSON record per clip.\n"
+    "         with --copy-healthy; --report writes a JSON record per clip, or\n"
+    "         with a name ending in .html or .htm one HTML page (it may be given\n"
+    "         more than once).\n"
     "         Nothing under SOURCE is written, nor through a symbolic link; one\n"
     "         run at a time per OUTPUT; Ctrl-C stops cleanly and reports the\n"
     "         clips done. Exit status: 0 all done, 4 a clip failed, 5 no clip\n"
@@ -95,12 +97,19 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
 
 struct Command {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> options;  // "--log-dir" -> "DIR", "--json" -> ""
+    // Each value an option was given, in order: "--log-dir" -> {"DIR"}, "--json" -> {""}.
+    std::map<std::string, std::vector<std::string>> options;
 
+    // The option's last value; nullptr when it was not given.
     const char* Option(const char* name) const
     {
         auto found = options.find(name);
-        return found == options.end() ? nullptr : found->second.c_str();
+        return found == options.end() ? nullptr : found->second.back().c_str();
+    }
+    std::vector<std::string> Values(const char* name) const
+    {
+        auto found = options.find(name);
+        return found == options.end() ? std::vector<std::string>() : found->second;
     }
     bool Is(const char* name, size_t operands) const
     {
@@ -119,12 +128,12 @@ bool ParseCommand(const std::vector<std::string>& args, Command& command)
         bool known = false;
         for (const char* name : kValueOptions) {
             if (arg == name && i + 1 < args.size()) {
-                command.options[arg] = args[++i];
+                command.options[arg].push_back(args[++i]);
                 known = true;
             }
         }
         for (const char* name : kFlags) {
-            if (arg == name) command.options[arg] = "", known = true;
+            if (arg == name) command.options[arg].push_back(""), known = true;
         }
         if (!known && arg.rfind("--", 0) == 0) {
             std::fprintf(stderr, "vexmend: unknown option %s\n", arg.c_str());
@@ -180,7 +189,7 @@ int main(int argc, char** argv)
             line.source = command.positional[1];
             line.output = command.positional[2];
             line.sample = command.Option("--sample") ? command.Option("--sample") : "";
-            line.report = command.Option("--report") ? command.Option("--report") : "";
+            line.reports = command.Values("--report");
             // The card mode's log goes with its results by default.
             line.logDir = logDir ? logDir : line.output;
             line.workDir = workDir
