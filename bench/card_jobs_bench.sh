@@ -2,8 +2,8 @@
 # Times the card mode on a card of one healthy and 8 damaged clips (MPEG-2,
 # 100 pictures, 4 mono 24-bit tracks), repaired one at a time and two at a
 # time, and prints both wall times. Of the damaged clips half are cut short
-# (the general repair mends them) and half are also without their first
-# 64 KiB (the header: the advance repair mends them).
+# (for the general repair) and half are also without their first 64 KiB
+# (the header: for the advance repair).
 #   bench/card_jobs_bench.sh [bin folder]
 # Default: build/bin. Builds nothing: the folder must hold vexmend. With
 # KEEP=1 the card, the reports and the progress are kept in the folder shown.
