@@ -157,6 +157,8 @@ card: temporary names as long as the clip's @@ tools/vexmend/OutputClaim.cpp @@ 
 card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cpp @@ if (held || fs::exists(fs::u8path(path), error)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a killed run's leftovers kept @@ tools/vexmend/OutputClaim.cpp @@ if (folder.filename().u8string().rfind(kPrefix, 0) == 0) fs::remove_all(folder, error); @@ (void)folder; @@ vexmend_repair_tests @@ CardMode.Stops*
 card: a stop waits for the repair under way @@ tools/vexmend/RepairProcess.cpp @@         ThrowIfStopped();\n @@ \n @@ vexmend_repair_tests @@ CardMode.Stops*
+card: --jobs ignored, one clip repaired at a time @@ tools/vexmend/ClipPool.cpp @@ std::max(threads, 1) @@ std::min(threads, 1) @@ vexmend_repair_tests @@ CardMode.Stops*
+card: a stop ending the workers not passed on, the run taken for done @@ tools/vexmend/ClipPool.cpp @@ queue.ThrowIfFailed(); @@ (void)queue; @@ vexmend_repair_tests @@ CardMode.Stops*
 report: bytes that are no UTF-8 written as they are @@ tools/vexmend/Json.cpp @@ json += "\\ufffd"; @@ json += text[at]; @@ vexmend_repair_tests @@ CardMode.Hostile*
 report: clip names written into the HTML page unescaped @@ tools/vexmend/CardHtml.cpp @@ << Html(r.clip.inCard); @@ << r.clip.inCard; @@ vexmend_repair_tests @@ CardMode.Hostile*
 report: bytes that are no UTF-8 written into the HTML page as they are @@ tools/vexmend/CardHtml.cpp @@ html += kReplacement;\n            ++at; @@ html += text[at];\n            ++at; @@ vexmend_repair_tests @@ CardMode.Hostile*

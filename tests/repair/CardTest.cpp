@@ -617,31 +617,38 @@ TEST(CardMode, HostileCardsAndCommandLinesWriteNothingOutsideOutputAndLoseNothin
     }
 }
 
-// A stop ends the run's repair and encoder, removes its temporary files and
-// reports the clips done; a killed run's leftovers go with the next run.
+// A stop ends the run's repairs and encoders, also those of several clips at
+// work at once, removes its temporary files and reports the clips done; a
+// killed run's leftovers go with the next run. Clips repaired at the same
+// time come out as one after another.
 TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
 {
     TempFolder folder;
     const std::string card = folder / "card", out = folder / "out", work = folder / "work",
-                      report = out + "/report.json", page = out + "/report.htm";
+                      report = out + "/report.json", page = out + "/report.htm",
+                      out2 = folder / "out2", report2 = out2 + "/report.json";
     std::filesystem::create_directories(card + "/Clip");
     MakeMxf(card + "/Clip/C0001.MXF", {50, "25", "pcm_s24le", 1, 2});
     for (const char* name : {"C0002.MXF", "C0003.MXF", "C0004.MXF"}) {
         Damage(card + "/Clip/C0001.MXF", card + "/Clip/" + name, 1.0, 65536);
     }
     const auto before = HashTree(card);
-    // The run, stopped by `signal` once its first advance repair is under way.
-    auto run = [&](const std::string& signal) {
+    // The run into `into` with `jobs` clips at a time, stopped by `signal`
+    // once `jobs` advance repairs are under way.
+    auto run = [&](const std::string& signal, int jobs = 1, const std::string& into = "") {
+        const std::string to = into.empty() ? out : into, progress = folder / "progress";
         const std::string command = Quote(VEXMEND_HOST_PROGRAM) + " --work-dir " + Quote(work) +
-                                    " card " + Quote(card) + " " + Quote(out) + " --report " +
-                                    Quote(report) + " --report " + Quote(page) + " 2> " +
-                                    Quote(folder / "progress");
+                                    " card " + Quote(card) + " " + Quote(to) + " --report " +
+                                    Quote(to + "/report.json") + " --report " +
+                                    Quote(to + "/report.htm") + " --jobs " + std::to_string(jobs) +
+                                    " 2> " + Quote(progress);
         if (signal.empty()) return RunShell(command);
         // The progress of the run before is gone before this one starts.
-        std::filesystem::remove(folder / "progress");
-        return RunShell(
-            command + " & pid=$!; until grep -qs 'advance repair' " + Quote(folder / "progress") +
-            " || ! kill -0 $pid; do sleep 0.01; done; kill -" + signal + " $pid; wait $pid");
+        std::filesystem::remove(progress);
+        return RunShell(command + " & pid=$!; until [ $(cat " + Quote(progress) +
+                        " 2>/dev/null | grep -c 'advance repair') -ge " + std::to_string(jobs) +
+                        " ] || ! kill -0 $pid; do sleep 0.01; done; kill -" + signal +
+                        " $pid; wait $pid");
     };
     auto processesLeft = [&] {
         // A pattern that does not match the shell that runs pgrep.
@@ -675,6 +682,30 @@ TEST(CardMode, StopsCleanlyAndTheNextRunClearsWhatAKilledOneLeft)
     EXPECT_EQ(Python("print(d['interrupted'], [c['outcome'] for c in d['clips']])", report),
               "False ['healthy', 'advance', 'advance', 'advance']\n");
     EXPECT_EQ(ReadText(page).find("class=\"stopped\""), std::string::npos);
+
+    // Two clips at work at once: the stop ends both repairs and leaves no result.
+    EXPECT_EQ(run("TERM", 2, out2), 143);
+    EXPECT_EQ(processesLeft(), "");
+    EXPECT_EQ(ReadText(out2 + "/QorVideoRepair.log").find("AdvanceRepair Completed"),
+              std::string::npos);
+    EXPECT_EQ(Leftovers(out2), std::vector<std::string>());
+    EXPECT_EQ(Leftovers(work), std::vector<std::string>());
+    EXPECT_EQ(Python("print(d['interrupted'], [c['outcome'] for c in d['clips']])", report2),
+              "True ['healthy']\n");
+    EXPECT_FALSE(Exists(out2 + "/Clip/C0002.MXF") || Exists(out2 + "/Clip/C0003.MXF"));
+    // The same records as one clip at a time, in clip order, and each step's
+    // line whole.
+    EXPECT_EQ(run("", 2, out2), 0);
+    const std::string rows =
+        "print('\\n'.join('%s %s %d %s %s %d %d' % (c['in_card'], c['outcome'], c['code'], "
+        "(c['sample'] or '-').split('/')[-1], (c['result'] or '-').split('/')[-1], c['frames'], "
+        "len(c['audio_tracks'])) for c in d['clips']))";
+    EXPECT_EQ(Python(rows, report2), Python(rows, report));
+    EXPECT_EQ(RunShell("grep -Evq '^clip [1-4] of 4 Clip/C000[1-4][.]MXF(: |  )' " +
+                       Quote(folder / "progress")),
+              1);
+    EXPECT_EQ(Leftovers(out2), std::vector<std::string>());
+    EXPECT_EQ(Leftovers(work), std::vector<std::string>());
     EXPECT_EQ(HashTree(card), before);
 }
 

@@ -65,6 +65,7 @@ int RunCardCommand(const CardCommandLine& line)
     options.output = line.output;
     options.sample = line.sample;
     options.copyHealthy = line.copyHealthy;
+    options.jobs = line.jobs;
     options.encoder = ProgramFolder() + "ffmpeg.exe";
     try {
         CheckPaths(line, guard);

@@ -13,6 +13,7 @@ struct CardCommandLine {
     std::string logDir;  // OUTPUT when not given
     std::string workDir;
     bool copyHealthy = false;
+    int jobs = 1;  // clips repaired at the same time
 };
 
 // Exit statuses besides 0 (every clip healthy or repaired), 2 (refused: a

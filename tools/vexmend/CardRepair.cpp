@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "ClipPool.h"
 #include "Json.h"
 #include "OutputClaim.h"
 #include "Progress.h"
@@ -62,6 +63,15 @@ std::optional<vexmend::ScanSummary> Scan(const std::string& path)
     }
 }
 
+// Moves the records of the clips finished, in clip order, to `records`.
+void TakeFinished(std::vector<std::optional<ClipRecord>>& done, std::vector<ClipRecord>& records)
+{
+    for (std::optional<ClipRecord>& record : done) {
+        if (record) records.push_back(std::move(*record));
+        record.reset();
+    }
+}
+
 class CardRepairer {
 public:
     CardRepairer(const Card& card, const CardOptions& options, OutputClaim& claim,
@@ -74,7 +84,8 @@ public:
           scans(clips.size()),
           healthy(clips.size()),
           soundOnly(clips.size()),
-          stated(clips.size())
+          stated(clips.size()),
+          progress(options.jobs == 1)
     {
     }
 
@@ -231,7 +242,7 @@ private:
         progress.Step("choosing a sample");
         record.sample = options.sample;
         if (record.sample.empty()) {
-            const int sample = ChooseSample(clips, checked, healthy, scans[index], index);
+            const int sample = ChooseSample(clips, checked, HealthyClips(), scans[index], index);
             if (sample < 0) {
                 record.outcome = "failed";
                 record.reason = "no healthy clip of the card matches; name one with --sample";
@@ -253,14 +264,18 @@ private:
         }
     }
 
+    std::vector<bool> HealthyClips() const { return {healthy.begin(), healthy.end()}; }
+
     const std::vector<CardClip>& clips;
     const CardOptions& options;
     OutputClaim& claim;
     const WriteGuard& guard;
     std::vector<MediaInfo> checked;
     std::vector<std::optional<vexmend::ScanSummary>> scans;
-    std::vector<bool> healthy;
-    std::vector<bool> soundOnly;
+    // Written by the checks of different clips at once: no std::vector<bool>,
+    // whose elements share their bytes.
+    std::vector<char> healthy;
+    std::vector<char> soundOnly;
     std::vector<int64_t> stated;
     Progress progress;
 };
@@ -272,15 +287,19 @@ CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& cl
 {
     CardRun run;
     CardRepairer repairer(card, options, claim, guard);
+    // Every clip is checked before the first repair: a repair's sample may
+    // be any healthy clip of the card.
+    std::vector<std::optional<ClipRecord>> done(card.clips.size());
     try {
-        for (size_t i = 0; i < card.clips.size(); ++i) {
+        RunClipPool(card.clips.size(), options.jobs, [&](size_t i) {
             ThrowIfStopped();
             repairer.Check(i);
-        }
-        for (size_t i = 0; i < card.clips.size(); ++i) {
+        });
+        RunClipPool(card.clips.size(), options.jobs, [&](size_t i) {
             ThrowIfStopped();
-            run.records.push_back(repairer.Repair(i));
-        }
+            done[i] = repairer.Repair(i);
+        });
+        TakeFinished(done, run.records);
         // The card's other files go beside the results.
         if (std::any_of(run.records.begin(), run.records.end(),
                         [](const ClipRecord& r) { return !r.result.empty(); })) {
@@ -299,6 +318,7 @@ CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& cl
         }
     } catch (const Stopped&) {
         run.stopped = true;
+        TakeFinished(done, run.records);
     }
     const std::vector<ClipRecord> passed = PassedRecords(card);
     run.records.insert(run.records.end(), passed.begin(), passed.end());

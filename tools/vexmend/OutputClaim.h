@@ -3,6 +3,7 @@
 // at all, from one run at a time.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -57,7 +58,7 @@ public:
     OutputClaim& operator=(const OutputClaim&) = delete;
 
     // A new short name in the staging folder ending in `extension`; no file
-    // is made.
+    // is made. Safe to call from several threads at once.
     std::string StagedName(const std::string& extension);
     const std::string& WorkFolder() const { return work; }
 
@@ -72,5 +73,5 @@ private:
 
     std::string output, lockPath, staging, work;
     std::unique_ptr<vexmend::platform::FileLock> lock;
-    unsigned staged = 0;
+    std::atomic<unsigned> staged{0};
 };

@@ -10,9 +10,9 @@
 #include <unistd.h>
 #endif
 
-Progress::Progress() : terminal(isatty(fileno(stderr)) != 0)
+Progress::Progress(bool oneAtATime) : rewrite(oneAtATime && isatty(fileno(stderr)) != 0)
 {
-    if (terminal) ticker = std::thread([this] { Tick(); });
+    if (rewrite) ticker = std::thread([this] { Tick(); });
 }
 
 Progress::~Progress()
@@ -25,19 +25,19 @@ Progress::~Progress()
     if (ticker.joinable()) ticker.join();
 }
 
-std::string Progress::Line(const std::string& text) const
+std::string Progress::Line(const Clip& clip, const std::string& text)
 {
     const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - clip.start).count();
     char time[32];
     std::snprintf(time, sizeof time, "%.1f s", seconds);
-    return clip + "  " + text + "  " + time;
+    return clip.name + "  " + text + "  " + time;
 }
 
-void Progress::Show()
+void Progress::Show(const Clip& clip)
 {
     // "\33[K" clears what a longer line before left.
-    std::fprintf(stderr, "\r%s\33[K", Line(step).c_str());
+    std::fprintf(stderr, "\r%s\33[K", Line(clip, clip.step).c_str());
     std::fflush(stderr);
 }
 
@@ -46,37 +46,40 @@ void Progress::Tick()
     std::unique_lock<std::mutex> lock(mutex);
     while (!stopping) {
         wake.wait_for(lock, std::chrono::milliseconds(500));
-        if (active && !stopping) Show();
+        if (clips.size() == 1 && !stopping) Show(clips.begin()->second);
     }
 }
 
 void Progress::Begin(size_t number, size_t count, const std::string& name)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    clip = "clip " + std::to_string(number) + " of " + std::to_string(count) + " " + name;
-    start = std::chrono::steady_clock::now();
-    active = true;
+    clips[std::this_thread::get_id()] = {
+        "clip " + std::to_string(number) + " of " + std::to_string(count) + " " + name, "",
+        std::chrono::steady_clock::now()};
 }
 
 void Progress::Step(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    step = text;
-    if (terminal) {
-        Show();
+    Clip& clip = clips[std::this_thread::get_id()];
+    clip.step = text;
+    if (rewrite) {
+        Show(clip);
     } else {
-        std::fprintf(stderr, "%s: %s\n", clip.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n", clip.name.c_str(), text.c_str());
     }
 }
 
 void Progress::End(const std::string& outcome, bool keep)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    active = false;
-    if (terminal) {
-        std::fprintf(stderr, "\r%s\33[K%s", Line(outcome).c_str(), keep ? "\n" : "");
+    const auto found = clips.find(std::this_thread::get_id());
+    if (found == clips.end()) return;
+    if (rewrite) {
+        std::fprintf(stderr, "\r%s\33[K%s", Line(found->second, outcome).c_str(), keep ? "\n" : "");
         std::fflush(stderr);
     } else {
-        std::fprintf(stderr, "%s\n", Line(outcome).c_str());
+        std::fprintf(stderr, "%s\n", Line(found->second, outcome).c_str());
     }
+    clips.erase(found);
 }

@@ -3,7 +3,7 @@
 //   vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT
 //   vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT
 //   vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]
-//           [--copy-healthy] [--report FILE.json|FILE.html]...
+//           [--copy-healthy] [--report FILE.json|FILE.html]... [--jobs N]
 //   vexmend scan DAMAGED [--json]
 #include <algorithm>
 #include <cstdio>
@@ -35,7 +35,7 @@ const char* const kUsage =
     "usage: vexmend [--log-dir DIR] [--work-dir DIR] general INPUT OUTPUT\n"
     "       vexmend [--log-dir DIR] [--work-dir DIR] advance DAMAGED SAMPLE OUTPUT\n"
     "       vexmend [--log-dir DIR] [--work-dir DIR] card SOURCE OUTPUT [--sample FILE]\n"
-    "               [--copy-healthy] [--report FILE.json|FILE.html]...\n"
+    "               [--copy-healthy] [--report FILE.json|FILE.html]... [--jobs N]\n"
     "       vexmend scan DAMAGED [--json]\n"
     "\n"
     "general  rewraps INPUT with the encoder (stream copy) into OUTPUT\n"
@@ -48,6 +48,7 @@ const char* const kUsage =
     "         with --copy-healthy; --report writes a JSON record per clip, or\n"
     "         with a name ending in .html or .htm one HTML page (it may be given\n"
     "         more than once).\n"
+    "         --jobs repairs N clips at the same time (default 1).\n"
     "         Nothing under SOURCE is written, nor through a symbolic link; one\n"
     "         run at a time per OUTPUT; Ctrl-C stops cleanly and reports the\n"
     "         clips done. Exit status: 0 all done, 4 a clip failed, 5 no clip\n"
@@ -118,7 +119,7 @@ struct Command {
 };
 
 // Options with a value, and flags.
-const char* const kValueOptions[] = {"--log-dir", "--work-dir", "--sample", "--report"};
+const char* const kValueOptions[] = {"--log-dir", "--work-dir", "--sample", "--report", "--jobs"};
 const char* const kFlags[] = {"--copy-healthy", "--json", "--help"};
 
 bool ParseCommand(const std::vector<std::string>& args, Command& command)
@@ -144,6 +145,16 @@ bool ParseCommand(const std::vector<std::string>& args, Command& command)
     return true;
 }
 
+// A positive whole number in decimal digits alone, or 0.
+int PositiveNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    return std::atoi(text.c_str());
+}
+
 int Scan(const Command& command)
 {
     const std::string& path = command.positional[1];
@@ -166,6 +177,12 @@ int main(int argc, char** argv)
         (!command.positional.empty() && command.positional[0] == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
+    }
+    const int jobs = command.Option("--jobs") ? PositiveNumber(command.Option("--jobs")) : 1;
+    if (jobs < 1) {
+        std::fprintf(stderr, "vexmend: --jobs takes a positive whole number, not \"%s\"\n",
+                     command.Option("--jobs"));
+        return 2;
     }
     const bool general = command.Is("general", 2), advance = command.Is("advance", 3),
                card = command.Is("card", 2), scan = command.Is("scan", 1);
@@ -196,6 +213,7 @@ int main(int argc, char** argv)
                                ? std::string(workDir)
                                : (std::filesystem::temp_directory_path() / "vexmend").u8string();
             line.copyHealthy = command.Option("--copy-healthy") != nullptr;
+            line.jobs = jobs;
             return RunCardCommand(line);
         }
         LoadedLibrary library;
