@@ -140,18 +140,18 @@ keys: OP-Atom taken for any operational pattern @@ code/src/MxfAdvanceRepair/mxf
 card: the log not checked before it is written (a link to a clip, a folder under the card) @@ tools/vexmend/CardCommand.cpp @@ guard.Check((fs::u8path(line.logDir) / "QorVideoRepair.log").u8string(), "the log"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
 card: a clip read short of its stated duration counts as healthy @@ tools/vexmend/MediaProbe.cpp @@ readSeconds + 1.5 * frame >= duration &&\n           (HasVideo() ? frames > 0 && (frames + 1.5) * frame >= duration @@ readSeconds >= 0 &&\n           (HasVideo() ? frames > 0 @@ vexmend_repair_tests @@ CardMode.*
 card: the sample's sound tracks not held against the damaged clip's @@ tools/vexmend/SampleChoice.cpp @@ return scan.soundTracks.empty() || scan.soundTracks.size() == candidate.audio.size(); @@ return true; @@ vexmend_repair_tests @@ CardMode.*
-card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (Upper(entry.filename().u8string()) != name) continue; @@ if (entry.filename().u8string() != name) continue; @@ vexmend_repair_tests @@ CardMode.*
+card: folder names matched in one letter case only @@ tools/vexmend/CardLayout.cpp @@ if (!name.empty() && Upper(entry.filename().u8string()) != name) continue; @@ if (!name.empty() && entry.filename().u8string() != name) continue; @@ vexmend_repair_tests @@ CardMode.*
 card: the advance repair without the general repair first @@ tools/vexmend/CardRepair.cpp @@ record.code = RunRepairProcess(options.folders, {"general", input, staged.path}); @@ record.code = VEXMEND_NO_OUTPUT; @@ vexmend_repair_tests @@ CardMode.*
 card: the report's path not checked (a clip, the card) @@ tools/vexmend/CardCommand.cpp @@ for (const std::string& report : line.reports) guard.Check(report, "the report"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: the work folder not checked against the card @@ tools/vexmend/CardCommand.cpp @@ guard.Check(line.workDir, "the work folder"); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.*
 card: a link leading out of the card read as a clip @@ tools/vexmend/CardLayout.cpp @@ if (!vexmend::LiesIn(path.u8string(), source.u8string())) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: entries named like clips passed over without a word @@ tools/vexmend/CardLayout.cpp @@ } else {\n                Pass(entry, inCard, "skipped", why); @@ } else {\n                (void)why; @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: only the first of several clip folders @@ tools/vexmend/CardLayout.cpp @@ for (const auto& folder : clip) walk.AddClips(folder, false); @@ walk.AddClips(clip.front(), false); @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: only the first of several clip folders @@ tools/vexmend/CardLayout.cpp @@ for (const Place& f : clip) AddClips(f, false, false, "M01.XML"); @@ AddClips(clip.front(), false, false, "M01.XML"); @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a folder that cannot be read taken for an empty one @@ tools/vexmend/CardLayout.cpp @@ if (error) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: two clips given one result name @@ tools/vexmend/CardLayout.cpp @@ uses[Upper(MxfName(clip.inCard, false))] > 1 @@ uses[Upper(MxfName(clip.inCard, false))] > 9 @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: result names told apart in one letter case only @@ tools/vexmend/CardLayout.cpp @@ taken.count(Upper(name)) != 0 @@ taken.count(name) != 0 @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a name that is no UTF-8 handed to the library as it is @@ tools/vexmend/CardRepair.cpp @@ if (IsUtf8(path)) return path; @@ return path; @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: health by the encoder's reading alone, not the scan @@ tools/vexmend/CardRepair.cpp @@ scans[index] &&\n                         scans[index]->damaged.empty(); @@ scans[index]; @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: health by the encoder's reading alone, not the scan @@ tools/vexmend/CardRepair.cpp @@ return media.ReadWhole() && scan && scan->damaged.empty() && @@ return media.ReadWhole() && scan && @@ vexmend_repair_tests @@ CardMode.*
 card: a folder of the output that is a link written through @@ tools/vexmend/OutputClaim.cpp @@ RefuseLink(at, ""); @@ (void)at; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: temporary names as long as the clip's @@ tools/vexmend/OutputClaim.cpp @@ std::to_string(++staged) + extension @@ std::string(250, 'x') + extension @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cpp @@ if (held || fs::exists(fs::u8path(path), error)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
@@ -237,3 +237,7 @@ EOF
 
 [ "$broken" -eq 0 ] || exit 2
 exit "$missed"
+scan: a fill item of no length counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ const bool whole = length.value > 0 || StatesZero(&bytes[i + 16], n - i - 16); @@ const bool whole = length.value > 0; @@ vexmend_repair_tests @@ CardMode.Repairs*
+card: a Sony card under PRIVATE/XDROOT not searched for @@ tools/vexmend/CardLayout.cpp @@ constexpr int kSearchDepth = 4; @@ constexpr int kSearchDepth = 1; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: a repair's result accepted unchecked @@ tools/vexmend/CardRepair.cpp @@ std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs); @@ std::string shortfall; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: a spanned clip's further files left out of its repair @@ tools/vexmend/CardRepair.cpp @@ parts.insert(parts.end(), clip.spans.begin(), clip.spans.end()); @@ (void)parts; @@ vexmend_repair_tests @@ CardMode.Finds*

@@ -123,10 +123,20 @@ TEST(CardMode, RepairsEachDamagedClipWithTheRightRepairAndSampleAndReportsIt)
               ReadBytes(audio + "0001AB00.MXF"));
 
     // The scan tells where the header was lost, finds no damage in a healthy
-    // clip, and writes nothing.
-    for (const char* name : {"C0003", "C0001"}) {
-        RunShell(Quote(host) + " scan " + Quote(clip + name + ".MXF") + " --json > " +
-                 Quote(out + "/" + name + ".json"));
+    // clip, not even in a fill item of no length before its first picture,
+    // and writes nothing.
+    std::vector<uint8_t> filled = ReadBytes(clip + "C0001.MXF");
+    for (const ReferenceElement& e : ReferenceWalk(filled)) {
+        if (e.kind != 0) continue;
+        const uint8_t fill[20] = {0x06, 0x0e, 0x2b, 0x34, 1, 1, 1, 2,   3,
+                                  1,    2,    0x10, 1,    0, 0, 0, 0x83};
+        filled.insert(filled.begin() + static_cast<std::ptrdiff_t>(e.key), fill, fill + 20);
+        break;
+    }
+    WriteBytes(out + "/C0001.MXF", filled);
+    for (const std::string& path : {clip + "C0003.MXF", out + "/C0001.MXF"}) {
+        RunShell(Quote(host) + " scan " + Quote(path) + " --json > " +
+                 Quote(out + "/" + std::filesystem::path(path).stem().string() + ".json"));
     }
     EXPECT_EQ(Python("print(d['frames'], len(d['sound_tracks']), d['damaged_ranges'][0]['offset'])",
                      out + "/C0003.json"),
@@ -145,10 +155,9 @@ void Record(const std::string& path, const std::string& kind, const std::string&
         {"mpeg2 422", picture + sound +
                           " -frames:v 50 -map 0:v -map 1:a -map 1:a -c:v mpeg2video -b:v 8M " +
                           "-g 12 -bf 2 -pix_fmt yuv422p -c:a pcm_s24le -f mxf"},
-        {"h264 proxy",
-         picture + sound + " -frames:v 50 -map 0:v -map 1:a -c:v libx264 -b:v 2M -minrate 2M " +
-             "-maxrate 2M -bufsize 1M -x264-params keyint=25:scenecut=0:nal-hrd=cbr " +
-             "-pix_fmt yuv420p -c:a pcm_s16le -f mxf"},
+        {"mpeg2 proxy", " -f lavfi -i testsrc=size=160x120:rate=25" + sound +
+                            " -frames:v 50 -map 0:v -map 1:a -c:v mpeg2video -g 12 -c:a " +
+                            "pcm_s16le -f mxf"},
         {"dv atom",
          picture + " -frames:v 50 -s 720x576 -c:v dvvideo -pix_fmt yuv420p -f mxf_opatom"},
         {"dnxhd atom",
@@ -160,14 +169,14 @@ void Record(const std::string& path, const std::string& kind, const std::string&
               0);
 }
 
-// The file's bytes from `share` of them on lost: cut short, or zeroed over
-// 256 KiB where `zeroed`.
-void Spoil(const std::string& path, double share, bool zeroed = false)
+// The file's bytes from `share` of them on lost: `zeroed` of them, or with
+// none the rest, cut short.
+void Spoil(const std::string& path, double share, size_t zeroed = 0)
 {
     std::vector<uint8_t> bytes = ReadBytes(path);
     const size_t at = static_cast<size_t>(static_cast<double>(bytes.size()) * share);
-    if (zeroed) {
-        std::fill_n(bytes.begin() + at, std::min<size_t>(bytes.size() - at, 256 << 10), 0);
+    if (zeroed > 0) {
+        std::fill_n(bytes.begin() + at, std::min(bytes.size() - at, zeroed), 0);
     } else {
         bytes.resize(at);
     }
@@ -193,18 +202,18 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              const std::string x = f + "/sony/PRIVATE/XDROOT/";
              Record(x + "Clip/C0001.MXF", "mpeg2 422", "11:00:00:00");
              Record(x + "Clip/C0002.MXF", "mpeg2 422", "11:00:10:00");
-             Spoil(x + "Clip/C0002.MXF", 0.4, true);
+             Spoil(x + "Clip/C0002.MXF", 0.4, 256 << 10);
              Record(x + "Clip/C0003.RSV", "mpeg2 422", "11:00:20:00");
              Spoil(x + "Clip/C0003.RSV", 0.6);
-             Record(x + "Sub/C0001S03.MXF", "h264 proxy", "11:00:00:00");
-             Record(x + "Sub/C0002S03.MXF", "h264 proxy", "11:00:10:00");
-             Spoil(x + "Sub/C0002S03.MXF", 0.3, true);
+             Record(x + "Sub/C0001S03.MXF", "mpeg2 proxy", "11:00:00:00");
+             Record(x + "Sub/C0002S03.MXF", "mpeg2 proxy", "11:00:10:00");
+             Spoil(x + "Sub/C0002S03.MXF", 0, 16 << 10);
              WriteBytes(x + "MEDIAPRO.XML", {'<', 'M', '/', '>'});
              WriteBytes(x + "Clip/C0002M01.XML", {'<', 'N', '/', '>'});
          },
          0,
          "PRIVATE/XDROOT/Clip/C0001.MXF healthy - 0/46 2 11:00:00:00\n"
-         "PRIVATE/XDROOT/Clip/C0002.MXF advance C0001.MXF 29/46 2 11:00:10:00\n"
+         "PRIVATE/XDROOT/Clip/C0002.MXF general - 16/46 2 11:00:10:00\n"
          "PRIVATE/XDROOT/Clip/C0003.RSV general - 25/46 2 11:00:20:00\n"
          "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/50 1 11:00:00:00\n"
          "PRIVATE/XDROOT/Sub/C0002S03.MXF advance C0001S03.MXF 10/50 1 11:00:10:00\n",
