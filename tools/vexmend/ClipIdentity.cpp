@@ -121,7 +121,7 @@ std::optional<TimecodeCount> ReadTimecodeCount(const Bytes& bytes, const std::ve
 }
 
 // Dropped frame numbers a minute, as Timecode::Plus counts them.
-int64_t DroppedPerMinute(int base, bool drop) { return drop ? std::max(1, base / 15) : 0; }
+int64_t DroppedPerMinute(int base, bool drop) { return drop ? base / 15 : 0; }
 
 // The timecode of frame number `number` (a StartTimecode) of `count`.
 std::string TimecodeText(int64_t number, const TimecodeCount& count)
