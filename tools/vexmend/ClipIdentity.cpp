@@ -196,7 +196,8 @@ std::optional<Partition> PartitionAt(InPlaceFile& file, uint64_t at)
     const auto klv = KlvAt(bytes, 0);
     if (!klv || !mxf::Matches(mxf::kPartitionPack, bytes.data()) ||
         bytes[13] < mxf::kHeaderPartition || bytes[13] > mxf::kFooterPartition ||
-        klv->size < kPartitionPackSize || bytes.size() < klv->value + kPartitionPackSize) {
+        klv->size < kPartitionPackSize || klv->size > kMetadataLimit ||
+        bytes.size() < klv->value + kPartitionPackSize) {
         return std::nullopt;
     }
     const uint8_t* value = &bytes[klv->value];
@@ -245,7 +246,7 @@ std::optional<Metadata> ReadMetadata(InPlaceFile& file, const Partition& partiti
     for (int fills = 0;; ++fills) {
         const Bytes head = file.Read(metadata.at, kKeySize + 9);
         const auto klv = KlvAt(head, 0);
-        if (!klv || fills > kFillItemsLimit) return std::nullopt;
+        if (!klv || klv->size > kMetadataLimit || fills > kFillItemsLimit) return std::nullopt;
         if (mxf::Matches(mxf::kPrimerPack, head.data())) break;
         if (!mxf::Matches(mxf::kFillItem, head.data())) return std::nullopt;
         metadata.at += klv->value + klv->size;
