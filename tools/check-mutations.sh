@@ -58,6 +58,12 @@ encoder: standard input not the null device @@ code/src/platform/PosixChildProce
 encoder: the host's standard error inherited @@ code/src/platform/PosixChildProcess.cpp @@ dup2(errorOutput >= 0 ? errorOutput : output, 2) @@ dup2(errorOutput >= 0 ? errorOutput : 2, 2) @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: deadline not renewed by a line @@ code/src/MxfAdvanceRepair/SampleProbe.cpp @@ deadline = std::chrono::steady_clock::now() + limit;\n                feed(line); @@ feed(line); @@ vexmend_unit_tests @@ EncoderLimit.*
 probe: "Hz" rule @@ code/src/MxfAdvanceRepair/sample/SampleReport.cpp @@ piece.find("Hz") @@ piece.find("kHz") @@ vexmend_unit_tests @@ SampleReport.*
+sidecar: a document type declaration let through @@ tools/vexmend/SidecarXml.cpp @@ return text.find("<!DOCTYPE") != std::string::npos || @@ return @@ vexmend_unit_tests @@ Sidecar.*
+sidecar: larger sidecars read @@ tools/vexmend/SidecarXml.cpp @@ kSidecarLimit = 4 << 20; @@ kSidecarLimit = 8 << 20; @@ vexmend_unit_tests @@ Sidecar.*
+sidecar: XDCAM timecode's colour-frame bit kept in its frames @@ code/src/MxfAdvanceRepair/codecs/Timecode.cpp @@ Bcd(bytes[0], 0x3F) @@ Bcd(bytes[0], 0x7F) @@ vexmend_unit_tests @@ Sidecar.*
+sidecar: XDCAM drop-frame flag kept at 25 frames a second @@ tools/vexmend/SidecarXml.cpp @@ timecode->dropFrame && rate % 30 == 0 @@ timecode->dropFrame @@ vexmend_unit_tests @@ Sidecar.*
+identity: references to the result's packages left as they were @@ tools/vexmend/ClipIdentity.cpp @@ if (std::equal(from.begin(), from.end(), bytes.begin() + at)) { @@ if (item.tag == mxf::kPackageUidTag && std::equal(from.begin(), from.end(), bytes.begin() + at)) { @@ vexmend_unit_tests @@ ClipIdentity.*
+identity: start timecode written at 30 frames a second @@ tools/vexmend/ClipIdentity.cpp @@ (minutes * 60 + timecode.seconds) * count.base @@ (minutes * 60 + timecode.seconds) * 30 @@ vexmend_unit_tests @@ ClipIdentity.*
 probe: "channels" rule @@ code/src/MxfAdvanceRepair/sample/SampleReport.cpp @@ piece.find("channels") @@ piece.find("channel ") @@ vexmend_unit_tests @@ SampleReport.*
 MPEG-2: false picture starts left in the frames @@ code/src/MxfAdvanceRepair/codecs/MpegVideoParser.cpp @@ frame[at + 2] = 0x00; @@ (void)0; @@ vexmend_unit_tests @@ EssenceParser.*
 sample-changed rule inverted @@ code/src/MxfAdvanceRepair/MxfAdvanceRepair.cpp @@ sampleChanged = newSamplePath != samplePath; @@ sampleChanged = newSamplePath == samplePath; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*eight_mono*

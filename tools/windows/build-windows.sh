@@ -6,7 +6,8 @@
 #
 # Steps, each skipped when its result is already in the cache (common.sh):
 #   1. Debian packages: the cross compiler, wine, dpkg-dev, googletest sources
-#   2. Poco's Debian source, Foundation only, static, and googletest, static
+#   2. Poco's Debian source, Foundation and XML (with its bundled expat),
+#      static, and googletest, static
 #   3. ffmpeg.exe from Debian's source (build-ffmpeg.sh)
 #   4. vexmend itself into <build>/vexmend; <build>/vexmend/host then holds
 #      vexmend.exe, vexmend.dll and ffmpeg.exe
@@ -28,21 +29,22 @@ command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 [ ${#need[@]} -eq 0 ] || apt_install "${need[@]}"
 ensure_deb_src
 
-# --- 2. Poco Foundation and googletest ---------------------------------------
+# --- 2. Poco Foundation and XML, googletest --------------------------------
 poco="$(source_version poco)"
 gtest="$(dpkg-query -W -f='${Version}' googletest)"
-PREFIX="$CACHE/win64-poco-$poco-gtest-$gtest-gcc$(x86_64-w64-mingw32-g++-posix -dumpversion)"
+PREFIX="$CACHE/win64-poco-xml-$poco-gtest-$gtest-gcc$(x86_64-w64-mingw32-g++-posix -dumpversion)"
 if [ ! -d "$PREFIX" ]; then
-  step "Poco Foundation $poco and googletest $gtest"
+  step "Poco Foundation and XML $poco, googletest $gtest"
   part="$PREFIX.part"
   rm -rf "$part" && mkdir -p "$part/include"
   fetch_source "$BUILD/poco-src" poco
   pocodir="$(ls -d "$BUILD"/poco-src/poco-*/)"
   # Static, so that vexmend.dll carries it; its exported CMake target adds
   # POCO_STATIC and iphlpapi for consumers.
-  # Foundation only; every other library and the samples and tests are off.
+  # Foundation and XML (the host reads clip sidecars) only; every other
+  # library and the samples and tests are off.
   off=()
-  for lib in XML JSON NET NETSSL NETSSL_WIN CRYPTO JWT DATA DATA_SQLITE DATA_MYSQL \
+  for lib in JSON NET NETSSL NETSSL_WIN CRYPTO JWT DATA DATA_SQLITE DATA_MYSQL \
              DATA_POSTGRESQL DATA_ODBC MONGODB REDIS PDF UTIL ZIP SEVENZIP APACHECONNECTOR \
              CPPPARSER ENCODINGS ENCODINGS_COMPILER PAGECOMPILER PAGECOMPILER_FILE2PAGE \
              POCODOC ACTIVERECORD ACTIVERECORD_COMPILER PROMETHEUS; do
@@ -53,7 +55,7 @@ if [ ! -d "$PREFIX" ]; then
   # blind. Links in the prefix's include folder, which Poco's users see too,
   # bridge the difference.
   sysinc=/usr/x86_64-w64-mingw32/include
-  grep -rhoE '#[[:space:]]*include[[:space:]]*<[^>]+>' "$pocodir/Foundation/src" "$pocodir/Foundation/include" |
+  grep -rhoE '#[[:space:]]*include[[:space:]]*<[^>]+>' "$pocodir"/{Foundation,XML}/{src,include} |
     sed -E 's/.*<([^>]+)>/\1/' | sort -u | while read -r header; do
       lower="$(printf '%s' "$header" | tr '[:upper:]' '[:lower:]')"
       if [ ! -e "$sysinc/$header" ] && [ -e "$sysinc/$lower" ]; then

@@ -47,6 +47,48 @@ constexpr Label kSystemMetadataPack{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0
 constexpr Label kPartitionPack{
     {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01}, 13};
 
+// ST 377-1: byte 14 of a partition pack's key for a header, body or footer
+// partition; the same 13 bytes begin the primer pack, the index table
+// segment and the random index pack too.
+constexpr uint8_t kHeaderPartition = 0x02, kBodyPartition = 0x03, kFooterPartition = 0x04;
+
+// ST 377-1: the primer pack, which maps the header metadata's local tags to
+// labels.
+constexpr Label kPrimerPack{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01,
+                             0x01, 0x05, 0x01, 0x00},
+                            16};
+
+// ST 377-1: an index table segment.
+constexpr Label kIndexTableSegment{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01,
+                                    0x02, 0x01, 0x01, 0x10, 0x01, 0x00},
+                                   16};
+
+// ST 377-1: byte 6 of a key of a local set whose items have two-byte local
+// tags and two-byte lengths, as header metadata sets and index table
+// segments have.
+constexpr uint8_t kLocalSetWithTwoByteLengths = 0x53;
+
+// ST 377-1: a structural header metadata set; byte 15 tells which, as the
+// sets below name it.
+constexpr Label kStructuralSet{
+    {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01}, 14};
+constexpr Label kMaterialPackage{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01,
+                                  0x01, 0x01, 0x01, 0x36, 0x00},
+                                 16};
+constexpr Label kSourcePackage{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01,
+                                0x01, 0x01, 0x01, 0x37, 0x00},
+                               16};
+constexpr Label kTimecodeComponent{{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01,
+                                    0x01, 0x01, 0x01, 0x01, 0x14, 0x00},
+                                   16};
+
+// ST 377-1: local tags of the header metadata items that make a clip's
+// identity: a package's PackageUID (a 32-byte UMID); a timecode component's
+// StartTimecode (frames, 8 bytes), RoundedTimecodeBase (frames a second, 2
+// bytes) and DropFrame (1 byte).
+constexpr uint16_t kPackageUidTag = 0x4401, kStartTimecodeTag = 0x1501,
+                   kRoundedTimecodeBaseTag = 0x1502, kDropFrameTag = 0x1503;
+
 // ST 377-1: a KLV fill item, matched on its first nine bytes, as writers
 // register it under more than one label after them.
 constexpr Label kFillItem{{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x01, 0x03}, 9};
