@@ -161,7 +161,8 @@ void Record(const std::string& path, const std::string& kind, const std::string&
         {"dv atom",
          picture + " -frames:v 50 -s 720x576 -c:v dvvideo -pix_fmt yuv420p -f mxf_opatom"},
         {"dnxhd atom",
-         picture + " -s 1920x1080 -c:v dnxhd -b:v 115M -pix_fmt yuv422p " + "-f mxf_opatom"},
+         picture +
+             " -frames:v 25 -s 1920x1080 -c:v dnxhd -b:v 115M -pix_fmt yuv422p -f mxf_opatom"},
         {"sound atom", sound + " -t 2 -c:a pcm_s24le -f mxf_opatom"}};
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     ASSERT_EQ(RunShell("ffmpeg -nostdin -v error -y" + kinds.at(kind) + " -timecode " + timecode +
@@ -215,8 +216,8 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
          "PRIVATE/XDROOT/Clip/C0001.MXF healthy - 0/46 2 11:00:00:00\n"
          "PRIVATE/XDROOT/Clip/C0002.MXF general - 16/46 2 11:00:10:00\n"
          "PRIVATE/XDROOT/Clip/C0003.RSV general - 25/46 2 11:00:20:00\n"
-         "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/50 1 11:00:00:00\n"
-         "PRIVATE/XDROOT/Sub/C0002S03.MXF advance C0001S03.MXF 10/50 1 11:00:10:00\n",
+         "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/47 1 11:00:00:00\n"
+         "PRIVATE/XDROOT/Sub/C0002S03.MXF advance C0001S03.MXF 46/? 1 11:00:10:01\n",
          {"PRIVATE/XDROOT/MEDIAPRO.XML", "PRIVATE/XDROOT/Clip/C0002M01.XML"}},
         {"P2 card at its vendor folder, an audio file cut short",
          "p2/CONTENTS",
@@ -266,8 +267,8 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
          0,
          "MXF/1/A01.0001.mxf healthy - 0/? 1 13:00:00:00\n"
          "MXF/1/A01.0002.mxf advance A01.0001.mxf 0/? 1 13:00:10:00\n"
-         "MXF/1/V01.0001.mxf healthy - 0/50 0 13:00:00:00\n"
-         "MXF/1/V01.0002.mxf advance V01.0001.mxf 24/50 0 13:00:10:00\n",
+         "MXF/1/V01.0001.mxf healthy - 0/25 0 13:00:00:00\n"
+         "MXF/1/V01.0002.mxf advance V01.0001.mxf 12/25 0 13:00:10:00\n",
          {}},
         {"plain folder",
          "plain",
@@ -276,7 +277,7 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              Spoil(f + "/plain/take.mxf", 0.5);
          },
          0,
-         "take.mxf general - 17/46 2 14:00:00:00\n",
+         "take.mxf general - 22/46 2 14:00:00:00\n",
          {}},
         {"folder without a clip",
          "empty",

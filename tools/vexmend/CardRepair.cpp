@@ -9,11 +9,13 @@
 #include <stdexcept>
 
 #include "ClipPool.h"
+#include "ClipIdentity.h"
 #include "Json.h"
 #include "OutputClaim.h"
 #include "Progress.h"
 #include "ResultCheck.h"
 #include "SampleChoice.h"
+#include "SidecarXml.h"
 #include "StopSignal.h"
 #include "vexmend.h"
 
@@ -70,6 +72,26 @@ void TakeFinished(std::vector<std::optional<ClipRecord>>& done, std::vector<Clip
         if (record) records.push_back(std::move(*record));
         record.reset();
     }
+}
+
+// The clip's identity as its surviving header gives it, completed from its
+// sidecar; the timecode else the pictures' own.
+ClipIdentity IdentityOf(const CardClip& clip, const std::optional<vexmend::ScanSummary>& scan)
+{
+    ClipIdentity identity = HeaderIdentity(clip.path);
+    if (!clip.metadata.empty() && (identity.timecode.empty() || !identity.materialUmid)) {
+        const ClipIdentity sidecar = SidecarIdentity(clip.metadata);
+        if (identity.timecode.empty()) {
+            identity.timecode = sidecar.timecode;
+            identity.timecodeFrom = sidecar.timecodeFrom;
+        }
+        if (!identity.materialUmid) identity.materialUmid = sidecar.materialUmid;
+    }
+    if (identity.timecode.empty() && scan && !scan->timecode.empty()) {
+        identity.timecode = scan->timecode;
+        identity.timecodeFrom = "pictures";
+    }
+    return identity;
 }
 
 class CardRepairer {
@@ -207,6 +229,7 @@ private:
     std::string Accept(StagedFile& staged, const ResultNeeds& needs, ClipRecord& record)
     {
         progress.Step("verifying");
+        WriteIdentity(staged.path, IdentityOf(record.clip, record.scan));
         record.media = ProbeMedia(options.encoder, staged.path);
         std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs);
         if (!shortfall.empty()) {
