@@ -307,20 +307,33 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
                          out + "/report.json"),
                   row.report)
             << output;
-        // What ffprobe finds in each result is what the report gives.
+        // What ffprobe finds in each result is what the report gives, and
+        // the result keeps the package UMIDs that its source's header has.
         const std::string results = Python(
-            "print(''.join('%s %d %d\\n' % (c['result'], c['frames'], len(c['audio_tracks'])) "
-            "for c in d['clips'] if c['result']), end='')",
+            "print(''.join('%s\\t%s\\t%d\\t%d\\n' % (c['result'], c['source'], c['frames'], "
+            "len(c['audio_tracks'])) for c in d['clips'] if c['result']), end='')",
             out + "/report.json");
+        auto umids = [](const std::string& path) {
+            std::string found;
+            RunShell(
+                "ffprobe -v error -of csv=p=0 -show_entries "
+                "format_tags=material_package_umid:stream_tags=file_package_umid " +
+                    Quote(path),
+                &found);
+            return found;
+        };
         for (const std::string& line : Lines(results)) {
+            std::vector<std::string> f;
             std::istringstream fields(line);
-            std::string path;
-            int64_t frames = 0;
-            size_t tracks = 0;
-            fields >> path >> frames >> tracks;
-            const ProbeResult probe = Probe(path);
-            EXPECT_EQ(probe.videoFrames, frames) << path;
-            EXPECT_EQ(probe.audio.size(), tracks) << path;
+            for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+            ASSERT_EQ(f.size(), 4u) << line;
+            const ProbeResult probe = Probe(f[0]);
+            EXPECT_EQ(probe.videoFrames, std::atoll(f[2].c_str())) << f[0];
+            EXPECT_EQ(probe.audio.size(), std::stoul(f[3])) << f[0];
+            if (const std::string source = umids(f[1]);
+                source.find("0x060A2B34") != std::string::npos) {
+                EXPECT_EQ(umids(f[0]), source) << f[0];
+            }
         }
         for (const std::string& file : row.sidecars) {
             EXPECT_TRUE(Exists(out + "/" + file)) << file;

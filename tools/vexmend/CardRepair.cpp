@@ -30,6 +30,28 @@ uint64_t FileSize(const std::string& path)
     return error ? 0 : size;
 }
 
+// Writes the files `parts` one after another into `target`, a block at a
+// time, so that a stop ends it at once.
+void Concatenate(const std::vector<std::string>& parts, const std::string& target)
+{
+    std::ofstream to(fs::u8path(target), std::ios::binary);
+    std::vector<char> block(1 << 20);
+    uint64_t size = 0;
+    for (const std::string& part : parts) {
+        std::ifstream from(fs::u8path(part), std::ios::binary);
+        while (from && to) {
+            ThrowIfStopped();
+            from.read(block.data(), static_cast<std::streamsize>(block.size()));
+            to.write(block.data(), from.gcount());
+        }
+        if (!from.eof()) throw std::runtime_error("cannot read " + part);
+        size += FileSize(part);
+    }
+    if (!to.flush() || FileSize(target) != size) {
+        throw std::runtime_error("cannot write " + target + " whole");
+    }
+}
+
 // The pictures the header's duration stands for; 0 without pictures.
 int64_t Stated(const MediaInfo& media)
 {
@@ -177,22 +199,11 @@ private:
         return link;
     }
 
-    // Copies a file of the card a block at a time, so that a stop ends it at once.
+    // Copies a file of the card into place.
     std::string Copy(const std::string& path, const std::string& relative)
     {
         StagedFile staged{claim.StagedName(".MXF")};
-        std::ifstream from(fs::u8path(path), std::ios::binary);
-        std::ofstream to(fs::u8path(staged.path), std::ios::binary);
-        std::vector<char> block(1 << 20);
-        while (from && to) {
-            ThrowIfStopped();
-            from.read(block.data(), static_cast<std::streamsize>(block.size()));
-            to.write(block.data(), from.gcount());
-        }
-        if (!from.eof() || !to.flush() || FileSize(staged.path) != FileSize(path)) {
-            throw std::runtime_error("cannot copy " + path);
-        }
-        to.close();
+        Concatenate({path}, staged.path);
         return claim.Publish(staged.path, relative, guard);
     }
 
@@ -207,20 +218,9 @@ private:
     // repairs read the essence of all of them as one recording.
     std::string Join(const CardClip& clip, StagedFile& joined)
     {
-        std::ofstream to(fs::u8path(joined.path), std::ios::binary);
-        std::vector<char> block(1 << 20);
         std::vector<std::string> parts{clip.path};
         parts.insert(parts.end(), clip.spans.begin(), clip.spans.end());
-        for (const std::string& part : parts) {
-            std::ifstream from(fs::u8path(part), std::ios::binary);
-            while (from && to) {
-                ThrowIfStopped();
-                from.read(block.data(), static_cast<std::streamsize>(block.size()));
-                to.write(block.data(), from.gcount());
-            }
-            if (!from.eof()) throw std::runtime_error("cannot read " + part);
-        }
-        if (!to.flush()) throw std::runtime_error("cannot join the files of " + clip.path);
+        Concatenate(parts, joined.path);
         return joined.path;
     }
 
