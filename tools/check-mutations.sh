@@ -154,10 +154,10 @@ card: a link leading out of the card read as a clip @@ tools/vexmend/CardLayout.
 card: entries named like clips passed over without a word @@ tools/vexmend/CardLayout.cpp @@ } else {\n                Pass(entry, inCard, "skipped", why); @@ } else {\n                (void)why; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: only the first of several clip folders @@ tools/vexmend/CardLayout.cpp @@ for (const Place& f : clip) AddClips(f, false, false, "M01.XML"); @@ AddClips(clip.front(), false, false, "M01.XML"); @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a folder that cannot be read taken for an empty one @@ tools/vexmend/CardLayout.cpp @@ if (error) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: two clips given one result name @@ tools/vexmend/CardLayout.cpp @@ uses[Upper(MxfName(clip.inCard, false))] > 1 @@ uses[Upper(MxfName(clip.inCard, false))] > 9 @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: result names told apart in one letter case only @@ tools/vexmend/CardLayout.cpp @@ taken.count(Upper(name)) != 0 @@ taken.count(name) != 0 @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: two clips given one result name @@ tools/vexmend/CardNames.cpp @@ uses[Upper(MxfName(clip.inCard, false))] > 1 @@ uses[Upper(MxfName(clip.inCard, false))] > 9 @@ vexmend_repair_tests @@ CardMode.Hostile*
+card: result names told apart in one letter case only @@ tools/vexmend/CardNames.cpp @@ taken.count(Upper(name)) != 0 @@ taken.count(name) != 0 @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: a name that is no UTF-8 handed to the library as it is @@ tools/vexmend/CardRepair.cpp @@ if (IsUtf8(path)) return path; @@ return path; @@ vexmend_repair_tests @@ CardMode.Hostile*
-card: health by the encoder's reading alone, not the scan @@ tools/vexmend/CardRepair.cpp @@ return media.ReadWhole() && scan && scan->damaged.empty() && @@ return media.ReadWhole() && scan && @@ vexmend_repair_tests @@ CardMode.*
+card: health by the encoder's reading alone, not the scan @@ tools/vexmend/ResultCheck.cpp @@ return media.ReadWhole() && scan && scan->damaged.empty() && @@ return media.ReadWhole() && scan && @@ vexmend_repair_tests @@ CardMode.*
 card: a folder of the output that is a link written through @@ tools/vexmend/OutputClaim.cpp @@ RefuseLink(at, ""); @@ (void)at; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: temporary names as long as the clip's @@ tools/vexmend/OutputClaim.cpp @@ std::to_string(++staged) + extension @@ std::string(250, 'x') + extension @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder in use taken all the same @@ tools/vexmend/OutputClaim.cpp @@ if (held || fs::exists(fs::u8path(path), error)) { @@ if (false) { @@ vexmend_repair_tests @@ CardMode.Hostile*

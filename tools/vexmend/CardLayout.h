@@ -51,9 +51,3 @@ struct Card {
 // leaving the card, and every clip's result is named by its path inside the
 // card, never by where a link points.
 Card FindCard(const std::string& source);
-
-// Names each clip's result: its path inside the card, an .RSV or .KLV
-// recording as MXF. Two clips never get one result name, in any letter case:
-// where they would, a renamed recording keeps its whole name before ".MXF"
-// ("C0002.RSV.MXF"), and a name still taken gets a number ("C0002-2.MXF").
-void NameResults(std::vector<CardClip>& clips);

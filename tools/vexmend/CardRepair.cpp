@@ -1,11 +1,9 @@
 #include "CardRepair.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "ClipPool.h"
@@ -15,6 +13,7 @@
 #include "Progress.h"
 #include "ResultCheck.h"
 #include "SampleChoice.h"
+#include "StagedFile.h"
 #include "SidecarXml.h"
 #include "StopSignal.h"
 #include "vexmend.h"
@@ -22,60 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-uint64_t FileSize(const std::string& path)
-{
-    std::error_code error;
-    uint64_t size = fs::file_size(fs::u8path(path), error);
-    return error ? 0 : size;
-}
-
-// Writes the files `parts` one after another into `target`, a block at a
-// time, so that a stop ends it at once.
-void Concatenate(const std::vector<std::string>& parts, const std::string& target)
-{
-    std::ofstream to(fs::u8path(target), std::ios::binary);
-    std::vector<char> block(1 << 20);
-    uint64_t size = 0;
-    for (const std::string& part : parts) {
-        std::ifstream from(fs::u8path(part), std::ios::binary);
-        while (from && to) {
-            ThrowIfStopped();
-            from.read(block.data(), static_cast<std::streamsize>(block.size()));
-            to.write(block.data(), from.gcount());
-        }
-        if (!from.eof()) throw std::runtime_error("cannot read " + part);
-        size += FileSize(part);
-    }
-    if (!to.flush() || FileSize(target) != size) {
-        throw std::runtime_error("cannot write " + target + " whole");
-    }
-}
-
-// The pictures the header's duration stands for; 0 without pictures.
-int64_t Stated(const MediaInfo& media)
-{
-    return media.HasVideo() ? std::llround(media.duration * media.frameRate) : 0;
-}
-
-// Read to its end by the encoder, no damaged stretch in the scan, and as
-// many picture elements as the header states pictures (a clip-wrapped
-// file's one element holds them all).
-bool Healthy(const MediaInfo& media, const std::optional<vexmend::ScanSummary>& scan)
-{
-    return media.ReadWhole() && scan && scan->damaged.empty() &&
-           (scan->pictures == 1 || static_cast<int64_t>(scan->pictures) >= Stated(media));
-}
-
-// A file of the staging folder, removed unless it was moved into place.
-struct StagedFile {
-    std::string path;
-    ~StagedFile()
-    {
-        std::error_code error;
-        fs::remove(fs::u8path(path), error);
-    }
-};
 
 // What the library's scan finds in a clip; nothing when it cannot be read.
 std::optional<vexmend::ScanSummary> Scan(const std::string& path)
@@ -85,6 +30,18 @@ std::optional<vexmend::ScanSummary> Scan(const std::string& path)
     } catch (const std::runtime_error&) {
         return std::nullopt;
     }
+}
+
+// The record of a file that is not repaired.
+ClipRecord EntryRecord(const std::string& path, const std::string& inCard,
+                       const std::string& outcome, const std::string& reason)
+{
+    ClipRecord record;
+    record.clip.path = path;
+    record.clip.inCard = inCard;
+    record.outcome = outcome;
+    record.reason = reason;
+    return record;
 }
 
 // Moves the records of the clips finished, in clip order, to `records`.
@@ -265,7 +222,7 @@ private:
         progress.Step("choosing a sample");
         record.sample = options.sample;
         if (record.sample.empty()) {
-            const int sample = ChooseSample(clips, checked, HealthyClips(), scans[index], index);
+            const int sample = ChooseSample(clips, checked, healthy, scans[index], index);
             if (sample < 0) {
                 record.outcome = "failed";
                 record.reason = "no healthy clip of the card matches; name one with --sample";
@@ -286,8 +243,6 @@ private:
             record.outcome = "advance";
         }
     }
-
-    std::vector<bool> HealthyClips() const { return {healthy.begin(), healthy.end()}; }
 
     const std::vector<CardClip>& clips;
     const CardOptions& options;
@@ -331,11 +286,8 @@ CardRun RepairCard(const Card& card, const CardOptions& options, OutputClaim& cl
                 try {
                     repairer.CopySidecar(file);
                 } catch (const std::runtime_error& error) {
-                    ClipRecord record;
-                    record.clip = {file.path, file.inCard, "", false, false, {}, ""};
-                    record.outcome = "failed";
-                    record.reason = error.what();
-                    run.records.push_back(record);
+                    run.records.push_back(
+                        EntryRecord(file.path, file.inCard, "failed", error.what()));
                 }
             }
         }
@@ -352,11 +304,7 @@ std::vector<ClipRecord> PassedRecords(const Card& card)
 {
     std::vector<ClipRecord> records;
     for (const CardEntry& entry : card.passed) {
-        ClipRecord record;
-        record.clip = {entry.path, entry.inCard, "", false, false, {}, ""};
-        record.outcome = entry.outcome;
-        record.reason = entry.reason;
-        records.push_back(record);
+        records.push_back(EntryRecord(entry.path, entry.inCard, entry.outcome, entry.reason));
     }
     return records;
 }

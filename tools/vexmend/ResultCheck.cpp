@@ -1,6 +1,7 @@
 #include "ResultCheck.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "FileIdentity.h"
@@ -37,6 +38,17 @@ std::string Complaint(const std::string& encoder, const std::string& input,
 }
 
 }  // namespace
+
+int64_t Stated(const MediaInfo& media)
+{
+    return media.HasVideo() ? std::llround(media.duration * media.frameRate) : 0;
+}
+
+bool Healthy(const MediaInfo& media, const std::optional<vexmend::ScanSummary>& scan)
+{
+    return media.ReadWhole() && scan && scan->damaged.empty() &&
+           (scan->pictures == 1 || static_cast<int64_t>(scan->pictures) >= Stated(media));
+}
 
 ResultNeeds NeedsOf(const MediaInfo& clip, const std::optional<vexmend::ScanSummary>& scan,
                     bool soundOnly)

@@ -1,6 +1,7 @@
-// The card mode's check of a repair's result before it is accepted: the
-// pictures the damaged clip's scan found, every sound track of the clip, and
-// no complaint from the encoder reading it whole and from its middle on.
+// The card mode's checks: whether a clip is healthy, and whether a repair's
+// result holds up before it is accepted: the pictures the damaged clip's
+// scan found, every sound track of the clip, and no complaint from the
+// encoder reading it whole and from its middle on.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,14 @@
 
 #include "MediaProbe.h"
 #include "MxfAdvanceRepair/scan/ScanSummary.h"
+
+// The pictures the header's duration stands for; 0 without pictures.
+int64_t Stated(const MediaInfo& media);
+
+// Read to its end by the encoder, no damaged stretch in the scan, and as
+// many picture elements as the header states pictures (a clip-wrapped
+// file's one element holds them all).
+bool Healthy(const MediaInfo& media, const std::optional<vexmend::ScanSummary>& scan);
 
 // What a clip's result must hold, from what is known of the clip.
 struct ResultNeeds {

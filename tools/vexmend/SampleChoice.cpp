@@ -41,7 +41,7 @@ bool MatchesScan(const MediaInfo& candidate, const vexmend::ScanSummary& scan)
 }  // namespace
 
 int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                 const std::vector<bool>& healthy, const std::optional<vexmend::ScanSummary>& scan,
+                 const std::vector<char>& healthy, const std::optional<vexmend::ScanSummary>& scan,
                  size_t index)
 {
     const MediaInfo& known = checked[index];

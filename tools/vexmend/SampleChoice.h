@@ -14,5 +14,5 @@
 // what is known of it: its own stream report when the encoder could read
 // it, otherwise the codec and sound tracks that its scan found. -1 when none.
 int ChooseSample(const std::vector<CardClip>& clips, const std::vector<MediaInfo>& checked,
-                 const std::vector<bool>& healthy, const std::optional<vexmend::ScanSummary>& scan,
+                 const std::vector<char>& healthy, const std::optional<vexmend::ScanSummary>& scan,
                  size_t index);
