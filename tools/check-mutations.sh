@@ -170,6 +170,13 @@ report: clip names written into the HTML page unescaped @@ tools/vexmend/CardHtm
 report: bytes that are no UTF-8 written into the HTML page as they are @@ tools/vexmend/CardHtml.cpp @@ html += kReplacement;\n            ++at; @@ html += text[at];\n            ++at; @@ vexmend_repair_tests @@ CardMode.Hostile*
 card: an output folder reached through a bind mount of the card taken @@ code/src/FileIdentity.cpp @@ if (fs::equivalent(up, outer, error)) return true; @@ if (false) return true; @@ vexmend_repair_tests @@ CardMode.Hostile*
 scan: the last whole KLV item of a run counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ if (whole && item <= n - i) { @@ if (whole && item < n - i) { @@ vexmend_repair_tests @@ CardMode.*
+scan: a fill item of no length counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ const bool whole = length.value > 0 || StatesZero(&bytes[i + 16], n - i - 16); @@ const bool whole = length.value > 0; @@ vexmend_repair_tests @@ CardMode.Repairs*
+card: a Sony card under PRIVATE/XDROOT not searched for @@ tools/vexmend/CardLayout.cpp @@ constexpr int kSearchDepth = 4; @@ constexpr int kSearchDepth = 1; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: a repair's result accepted unchecked @@ tools/vexmend/CardRepair.cpp @@ std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs); @@ std::string shortfall; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: a spanned clip's further files left out of its repair @@ tools/vexmend/CardRepair.cpp @@ parts.insert(parts.end(), clip.spans.begin(), clip.spans.end()); @@ (void)parts; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: a clip's sidecar not read for its identity @@ tools/vexmend/CardRepair.cpp @@ const ClipIdentity sidecar = SidecarIdentity(clip.metadata); @@ const ClipIdentity sidecar; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: an XDCAM clip's XML not found beside it @@ tools/vexmend/CardLayout.cpp @@ for (const Place& f : clip) AddClips(f, false, false, "M01.XML"); @@ for (const Place& f : clip) AddClips(f, false, false, "M02.XML"); @@ vexmend_repair_tests @@ CardMode.Finds*
+card: the identity not written into a result @@ tools/vexmend/CardRepair.cpp @@ WriteIdentity(staged.path, IdentityOf(record.clip, record.scan)); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Finds*
 EOF
 )
 
@@ -243,7 +250,3 @@ EOF
 
 [ "$broken" -eq 0 ] || exit 2
 exit "$missed"
-scan: a fill item of no length counted as damaged @@ code/src/MxfAdvanceRepair/scan/ScanSummary.cpp @@ const bool whole = length.value > 0 || StatesZero(&bytes[i + 16], n - i - 16); @@ const bool whole = length.value > 0; @@ vexmend_repair_tests @@ CardMode.Repairs*
-card: a Sony card under PRIVATE/XDROOT not searched for @@ tools/vexmend/CardLayout.cpp @@ constexpr int kSearchDepth = 4; @@ constexpr int kSearchDepth = 1; @@ vexmend_repair_tests @@ CardMode.Finds*
-card: a repair's result accepted unchecked @@ tools/vexmend/CardRepair.cpp @@ std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs); @@ std::string shortfall; @@ vexmend_repair_tests @@ CardMode.Finds*
-card: a spanned clip's further files left out of its repair @@ tools/vexmend/CardRepair.cpp @@ parts.insert(parts.end(), clip.spans.begin(), clip.spans.end()); @@ (void)parts; @@ vexmend_repair_tests @@ CardMode.Finds*

@@ -209,6 +209,15 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              Record(x + "Sub/C0001S03.MXF", "mpeg2 proxy", "11:00:00:00");
              Record(x + "Sub/C0002S03.MXF", "mpeg2 proxy", "11:00:10:00");
              Spoil(x + "Sub/C0002S03.MXF", 0, 16 << 10);
+             // A clip whose header was lost takes its start from its XML.
+             Record(x + "Clip/C0004.MXF", "mpeg2 422", "11:00:30:00");
+             Spoil(x + "Clip/C0004.MXF", 0, 16 << 10);
+             const std::string xml =
+                 "<?xml version=\"1.0\"?><NonRealTimeMeta xmlns=\"urn:schemas-professionalDisc:"
+                 "nonRealTimeMeta:ver.2.00\"><LtcChangeTable tcFps=\"25\"><LtcChange "
+                 "frameCount=\"0\" value=\"00300011\" status=\"increment\"/></LtcChangeTable>"
+                 "</NonRealTimeMeta>";
+             WriteBytes(x + "Clip/C0004M01.XML", {xml.begin(), xml.end()});
              WriteBytes(x + "MEDIAPRO.XML", {'<', 'M', '/', '>'});
              WriteBytes(x + "Clip/C0002M01.XML", {'<', 'N', '/', '>'});
          },
@@ -216,6 +225,7 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
          "PRIVATE/XDROOT/Clip/C0001.MXF healthy - 0/46 2 11:00:00:00\n"
          "PRIVATE/XDROOT/Clip/C0002.MXF general - 16/46 2 11:00:10:00\n"
          "PRIVATE/XDROOT/Clip/C0003.RSV general - 25/46 2 11:00:20:00\n"
+         "PRIVATE/XDROOT/Clip/C0004.MXF advance C0001.MXF 45/? 2 11:00:30:00\n"
          "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/47 1 11:00:00:00\n"
          "PRIVATE/XDROOT/Sub/C0002S03.MXF advance C0001S03.MXF 46/? 1 11:00:10:01\n",
          {"PRIVATE/XDROOT/MEDIAPRO.XML", "PRIVATE/XDROOT/Clip/C0002M01.XML"}},
