@@ -176,6 +176,11 @@ std::string CardReportHtml(const Card& card, const CardOptions& options, const C
          << "<th>sample</th><th>reason</th><th>along the clip</th></tr></thead>\n<tbody>\n";
     for (const ClipRecord& r : run.records) {
         page << "<tr class=\"" << Html(r.outcome) << "\"><td>" << Html(r.clip.inCard);
+        if (r.clip.proxy) page << " (proxy)";
+        if (!r.rejected.empty()) {
+            page << "<br><span class=\"result\">general repair refused: " << Html(r.rejected)
+                 << "</span>";
+        }
         if (!r.result.empty() && r.clip.result != r.clip.inCard) {
             page << "<br><span class=\"result\">result: " << Html(r.clip.result) << "</span>";
         }
