@@ -177,6 +177,7 @@ card: a spanned clip's further files left out of its repair @@ tools/vexmend/Car
 card: a clip's sidecar not read for its identity @@ tools/vexmend/CardRepair.cpp @@ const ClipIdentity sidecar = SidecarIdentity(clip.metadata); @@ const ClipIdentity sidecar; @@ vexmend_repair_tests @@ CardMode.Finds*
 card: an XDCAM clip's XML not found beside it @@ tools/vexmend/CardLayout.cpp @@ for (const Place& f : clip) AddClips(f, false, false, "M01.XML"); @@ for (const Place& f : clip) AddClips(f, false, false, "M02.XML"); @@ vexmend_repair_tests @@ CardMode.Finds*
 card: the identity not written into a result @@ tools/vexmend/CardRepair.cpp @@ WriteIdentity(staged.path, IdentityOf(record.clip, record.scan)); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: the encoder's complaints reading a result not heard @@ tools/vexmend/ResultCheck.cpp @@ return complaint.empty() ? "" : "the encoder complains reading the result: " + complaint; @@ return ""; @@ vexmend_repair_tests @@ CardMode.Finds*
 EOF
 )
 

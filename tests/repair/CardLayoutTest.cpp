@@ -70,7 +70,10 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              const std::string x = f + "/sony/PRIVATE/XDROOT/";
              Record(x + "Clip/C0001.MXF", "mpeg2 422", "11:00:00:00");
              Record(x + "Clip/C0002.MXF", "mpeg2 422", "11:00:10:00");
-             Spoil(x + "Clip/C0002.MXF", 0.4, 256 << 10);
+             // Zeros early on: the general repair stops at them, and the
+             // advance repair's long-GOP pictures after them leave an index
+             // pointing past the result's end. Both results are refused.
+             Spoil(x + "Clip/C0002.MXF", 0.1, 100000);
              Record(x + "Clip/C0003.RSV", "mpeg2 422", "11:00:20:00");
              Spoil(x + "Clip/C0003.RSV", 0.6);
              Record(x + "Sub/C0001S03.MXF", "mpeg2 proxy", "11:00:00:00");
@@ -88,9 +91,9 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              WriteBytes(x + "MEDIAPRO.XML", {'<', 'M', '/', '>'});
              WriteBytes(x + "Clip/C0002M01.XML", {'<', 'N', '/', '>'});
          },
-         0,
+         4,
          "PRIVATE/XDROOT/Clip/C0001.MXF healthy - 0/46 2 11:00:00:00\n"
-         "PRIVATE/XDROOT/Clip/C0002.MXF general - 16/46 2 11:00:10:00\n"
+         "PRIVATE/XDROOT/Clip/C0002.MXF failed C0001.MXF 0/46 0 None\n"
          "PRIVATE/XDROOT/Clip/C0003.RSV general - 25/46 2 11:00:20:00\n"
          "PRIVATE/XDROOT/Clip/C0004.MXF advance C0001.MXF 45/? 2 11:00:30:00\n"
          "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/47 1 11:00:00:00\n"
@@ -176,7 +179,7 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
                   row.exit)
             << output;
         EXPECT_EQ(HashTree(card), before);
-        if (row.exit != 0) continue;
+        if (row.report.empty()) continue;
         EXPECT_EQ(Python("print(''.join('%s %s %s %d/%s %d %s\\n' % (c['in_card'], c['outcome'], "
                          "(c['sample'] or '-').split('/')[-1], c['frames'] if c['result'] else 0, "
                          "c['frames_stated'] or '?', len(c['audio_tracks']), c['timecode']) "
