@@ -70,9 +70,9 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              const std::string x = f + "/sony/PRIVATE/XDROOT/";
              Record(x + "Clip/C0001.MXF", "mpeg2 422", "11:00:00:00");
              Record(x + "Clip/C0002.MXF", "mpeg2 422", "11:00:10:00");
-             // Zeros early on: the general repair stops at them, and the
-             // advance repair's long-GOP pictures after them leave an index
-             // pointing past the result's end. Both results are refused.
+             // Zeros early on: the general repair stops at them, and its
+             // result is refused; the advance repair leaves out the pictures
+             // after them up to the next key frame.
              Spoil(x + "Clip/C0002.MXF", 0.1, 100000);
              Record(x + "Clip/C0003.RSV", "mpeg2 422", "11:00:20:00");
              Spoil(x + "Clip/C0003.RSV", 0.6);
@@ -91,9 +91,9 @@ TEST(CardMode, FindsEachLayoutAtAnyRootAndChecksEveryResult)
              WriteBytes(x + "MEDIAPRO.XML", {'<', 'M', '/', '>'});
              WriteBytes(x + "Clip/C0002M01.XML", {'<', 'N', '/', '>'});
          },
-         4,
+         0,
          "PRIVATE/XDROOT/Clip/C0001.MXF healthy - 0/46 2 11:00:00:00\n"
-         "PRIVATE/XDROOT/Clip/C0002.MXF failed C0001.MXF 0/46 0 None\n"
+         "PRIVATE/XDROOT/Clip/C0002.MXF advance C0001.MXF 28/46 2 11:00:10:00\n"
          "PRIVATE/XDROOT/Clip/C0003.RSV general - 25/46 2 11:00:20:00\n"
          "PRIVATE/XDROOT/Clip/C0004.MXF advance C0001.MXF 45/? 2 11:00:30:00\n"
          "PRIVATE/XDROOT/Sub/C0001S03.MXF healthy - 0/47 1 11:00:00:00\n"

@@ -50,6 +50,11 @@ void LogPlan(LogSink* logger, const FeedSource& source)
                       "[MXF] pictures before the first key frame, shown as the key frame:",
                       uint64_t{packages.frozen});
     }
+    if (packages.undecodable > 0) {
+        logger->Write(LogLevel::Warning, __LINE__,
+                      "[MXF] pictures after a gap left out, not to be decoded:",
+                      uint64_t{packages.undecodable});
+    }
     if (source.plan.endLeftOut > 0) {
         logger->Write(LogLevel::Info, __LINE__,
                       "[MXF] pictures at the end dropped, not to be shown whole:",

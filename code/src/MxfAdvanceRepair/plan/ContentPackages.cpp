@@ -6,7 +6,8 @@ namespace vexmend {
 
 PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firstKey,
                          bool intraOnly, size_t shown,
-                         const std::vector<std::vector<const EssenceSample*>>& tracks)
+                         const std::vector<std::vector<const EssenceSample*>>& tracks,
+                         const std::vector<bool>& undecodable)
 {
     PackagePlan plan;
     // Each track's elements by package.
@@ -26,12 +27,18 @@ PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firs
         }
     }
     shown = std::min(shown, pictures.size());
-    for (size_t p = shown; p < pictures.size(); ++p) {
+    auto leaveOut = [&](size_t p) {
         for (size_t t = 0; t < tracks.size(); ++t) plan.soundLeftOut += packages[t][p].size();
-    }
+    };
+    for (size_t p = shown; p < pictures.size(); ++p) leaveOut(p);
     firstKey = firstKey < shown ? firstKey : 0;
     plan.frozen = firstKey;
     for (size_t p = 0; p < shown; ++p) {
+        if (p < undecodable.size() && undecodable[p] && p > firstKey) {
+            leaveOut(p);
+            ++plan.undecodable;
+            continue;
+        }
         // One frame for the package, and with intra-only pictures one more
         // for each further element of a track; otherwise those are left out.
         size_t count = 1;

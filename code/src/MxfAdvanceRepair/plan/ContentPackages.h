@@ -20,6 +20,7 @@ struct PackagePlan {
     size_t frozen = 0;        // packages before the first key frame, shown with its picture
     size_t repeated = 0;      // pictures repeated for sound whose picture was lost
     size_t soundLeftOut = 0;  // sound elements left out: their picture was lost
+    size_t undecodable = 0;   // packages left out: their picture cannot be decoded
 };
 
 // Plans the result from the pictures (in file order), the index of the
@@ -33,9 +34,11 @@ struct PackagePlan {
 // was lost: with intra-only pictures the package's picture is repeated for
 // them, otherwise they are left out, as is sound before the first picture.
 // Only the first `shown` pictures make packages; the sound of those after
-// them is left out with them.
+// them is left out with them, as is the package of a picture marked
+// `undecodable` (none when it is shorter).
 PackagePlan PlanPackages(const std::vector<EssenceSample>& pictures, size_t firstKey,
                          bool intraOnly, size_t shown,
-                         const std::vector<std::vector<const EssenceSample*>>& tracks);
+                         const std::vector<std::vector<const EssenceSample*>>& tracks,
+                         const std::vector<bool>& undecodable = {});
 
 }  // namespace vexmend

@@ -65,15 +65,24 @@ RepairPlan PlanPictures(const ReadAtFunction& read, const std::vector<EssenceSam
     while (shown > 0 && !whole(pictures[shown - 1])) --shown;
     // With long GOP, the result's index would point past its end for a
     // picture shown after one that is missing.
+    std::vector<bool> undecodable;
     if (!intraOnly && firstKey < shown) {
+        auto place = [&](size_t p) { return parser.DisplayPlace(head.data(), readHead(p)); };
         size_t key = shown - 1;
         while (key > firstKey && !isKey(key)) --key;
-        shown = GapFreeEnd([&](size_t p) { return parser.DisplayPlace(head.data(), readHead(p)); },
-                           key, shown);
+        // Inside, the pictures of a group from a gap in its display order to
+        // the next key frame cannot be decoded either: they are left out, so
+        // that no picture refers to one that is missing.
+        undecodable.resize(shown);
+        for (size_t group = firstKey, next; group < key; group = next) {
+            for (next = group + 1; next < key && !isKey(next);) ++next;
+            for (size_t p = GapFreeEnd(place, group, next); p < next; ++p) undecodable[p] = true;
+        }
+        shown = GapFreeEnd(place, key, shown);
     }
     RepairPlan plan;
     plan.endLeftOut = pictures.size() - shown;
-    plan.packages = PlanPackages(pictures, firstKey, intraOnly, shown, tracks);
+    plan.packages = PlanPackages(pictures, firstKey, intraOnly, shown, tracks, undecodable);
     const std::vector<OutputFrame>& frames = plan.packages.frames;
     plan.prependStreamHeader = !frames.empty() && sampleHasStreamHeader &&
                                !parser.StartsWithStreamHeader(head.data(),
