@@ -37,11 +37,15 @@ void Apply(Damage damage, std::vector<uint8_t>& bytes, int tracks)
         if (damage == Damage::Keys)
             std::fill_n(bytes.begin() + nth(1, (n + 2) * tracks).key, 16, 0);
     }
+    const int pictures = static_cast<int>(
+        std::count_if(elements.begin(), elements.end(), [](auto& e) { return e.kind == 0; }));
     if (damage == Damage::Cut) {
-        const int pictures = static_cast<int>(
-            std::count_if(elements.begin(), elements.end(), [](auto& e) { return e.kind == 0; }));
         const ReferenceElement cut = nth(0, pictures * 2 / 3);
         bytes.resize(cut.offset + cut.size / 2);
+    }
+    if (damage == Damage::ZerosInside) {
+        const ReferenceElement from = nth(0, pictures / 3), to = nth(0, pictures / 3 + 2);
+        std::fill(bytes.begin() + from.key, bytes.begin() + to.key, 0);
     }
     for (int n : {0, 1, 4, 5, 20, 21, 22}) {
         if (damage == Damage::SoundAndPictures)
@@ -141,7 +145,7 @@ TEST_P(AdvanceRepair, KeepsEveryFrameTheScanFinds)
 
     ASSERT_EQ(QorMxfAdvanceRepair(damaged.c_str(), sample.c_str(), output.c_str()), VEXMEND_OK);
     ProbeResult probe = Probe(output);
-    const int64_t shown = frames + c.repeated - c.dropped;
+    const int64_t shown = frames + c.repeated - c.dropped - c.leftInside;
     EXPECT_NEAR(probe.videoPackets, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);
     // Every frame decodes: the result starts at a key frame.
     EXPECT_NEAR(probe.videoFrames, shown, c.damage == Damage::ByteErrors ? frames / 20 : 1);

@@ -67,9 +67,12 @@ struct Camera {
     const char* track;
     int cutDropped, endDropped;
     bool firstSoundLost = true;
+    // Pictures after the zeros that cannot be decoded; -1: no row with zeros.
+    int leftAfterZeros = 0;
 };
 const Camera kCameras[] = {
-    {"mpeg2_hd_422_50mbit", kMpegHd, "pcm_s24le,48000,1", 2, 1},
+    // With zeros inside, its sound after them plays a frame late: no row yet.
+    {"mpeg2_hd_422_50mbit", kMpegHd, "pcm_s24le,48000,1", 2, 1, true, -1},
     {"d10_imx50", kD10, "pcm_s16le,48000,4", 0, 0},
     {"dnxhd", kDnxhd, "pcm_s16le,48000,1", 0, 0},
     {"dv", kDv, "pcm_s16le,48000,1", 0, 0, false},
@@ -190,24 +193,31 @@ std::vector<Recording> Recordings()
                   .track = "pcm_s16le,48000,1",
                   .timecode = kTen}};
     // Every camera's recording cut in the middle of a picture, with keys
-    // destroyed, and with its first MiB lost: what is dropped at the end goes
-    // with its sound, as does the sound of the first picture lost.
+    // destroyed, with its first MiB lost, and with zeros over two pictures a
+    // third in: what is dropped at the end goes with its sound, as does the
+    // sound of the first picture lost and of long-GOP pictures after the
+    // zeros up to the next key frame.
     for (const Camera& camera : kCameras) {
         for (const auto& [damage, suffix, dropped] :
              {std::tuple{Damage::Cut, "_cut", camera.cutDropped},
               std::tuple{Damage::Keys, "_keys", camera.endDropped},
-              std::tuple{Damage::FirstMiB, "_first_mib_lost", camera.endDropped}}) {
-            rows.push_back(Recording{
-                .name = camera.name + std::string(suffix),
-                .make = camera.make.c_str(),
-                .damage = damage,
-                .tracks = 1,
-                .track = camera.track,
-                .warning = dropped > 0 || (damage == Damage::FirstMiB && camera.firstSoundLost)
-                               ? kFirstSound
-                               : nullptr,
-                .timecode = kTen,
-                .dropped = dropped});
+              std::tuple{Damage::FirstMiB, "_first_mib_lost", camera.endDropped},
+              std::tuple{Damage::ZerosInside, "_zeros_inside", 0}}) {
+            const int left = damage == Damage::ZerosInside ? camera.leftAfterZeros : 0;
+            if (left < 0) continue;
+            rows.push_back(
+                Recording{.name = camera.name + std::string(suffix),
+                          .make = camera.make.c_str(),
+                          .damage = damage,
+                          .tracks = 1,
+                          .track = camera.track,
+                          .warning = dropped > 0 || left > 0 ||
+                                             (damage == Damage::FirstMiB && camera.firstSoundLost)
+                                         ? kFirstSound
+                                         : nullptr,
+                          .timecode = kTen,
+                          .dropped = dropped,
+                          .leftInside = left});
         }
     }
     return rows;

@@ -18,7 +18,8 @@ enum class Damage {
     ByteErrors,
     SoundAndPictures,
     Cut,
-    Keys
+    Keys,
+    ZerosInside  // two pictures a third in and their sound zeroed, keys and all
 };
 
 struct Recording {
@@ -36,6 +37,7 @@ struct Recording {
     bool dropFrame = false;               // the timecode drops frame numbers
     int repeated = 0;                     // pictures repeated for sound whose picture was lost
     int dropped = 0;                      // pictures at the end not to be shown in their place
+    int leftInside = 0;                   // pictures after a gap that cannot be decoded
 };
 
 inline void PrintTo(const Recording& recording, std::ostream* out) { *out << recording.name; }
