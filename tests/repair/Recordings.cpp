@@ -67,12 +67,10 @@ struct Camera {
     const char* track;
     int cutDropped, endDropped;
     bool firstSoundLost = true;
-    // Pictures after the zeros that cannot be decoded; -1: no row with zeros.
-    int leftAfterZeros = 0;
+    int leftAfterZeros = 0;  // pictures after the zeros that cannot be decoded
 };
 const Camera kCameras[] = {
-    // With zeros inside, its sound after them plays a frame late: no row yet.
-    {"mpeg2_hd_422_50mbit", kMpegHd, "pcm_s24le,48000,1", 2, 1, true, -1},
+    {"mpeg2_hd_422_50mbit", kMpegHd, "pcm_s24le,48000,1", 2, 1, true, 10},
     {"d10_imx50", kD10, "pcm_s16le,48000,4", 0, 0},
     {"dnxhd", kDnxhd, "pcm_s16le,48000,1", 0, 0},
     {"dv", kDv, "pcm_s16le,48000,1", 0, 0, false},
@@ -202,9 +200,8 @@ std::vector<Recording> Recordings()
              {std::tuple{Damage::Cut, "_cut", camera.cutDropped},
               std::tuple{Damage::Keys, "_keys", camera.endDropped},
               std::tuple{Damage::FirstMiB, "_first_mib_lost", camera.endDropped},
-              std::tuple{Damage::ZerosInside, "_zeros_inside", 0}}) {
+              std::tuple{Damage::ZerosInside, "_zeros_inside", camera.endDropped}}) {
             const int left = damage == Damage::ZerosInside ? camera.leftAfterZeros : 0;
-            if (left < 0) continue;
             rows.push_back(
                 Recording{.name = camera.name + std::string(suffix),
                           .make = camera.make.c_str(),
