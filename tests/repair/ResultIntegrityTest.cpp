@@ -128,6 +128,12 @@ TEST_F(ResultIntegrity, FailuresLeaveTheOutputAsItWasAndNothingBehind)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.needsMount && !mounted) continue;
+#if defined(__SANITIZE_ADDRESS__)
+        // Gigabytes and thousands of frames take minutes under the
+        // sanitizers; the plain build runs these rows.
+        const std::string name = c.name;
+        if (name == "two holes of 1.5 GiB" || name == "12000 frames at 23.976") continue;
+#endif
         NextCase();
         if (c.before) c.before();
         std::error_code absent;
