@@ -176,7 +176,7 @@ card: a repair's result accepted unchecked @@ tools/vexmend/CardRepair.cpp @@ st
 card: a spanned clip's further files left out of its repair @@ tools/vexmend/CardRepair.cpp @@ parts.insert(parts.end(), clip.spans.begin(), clip.spans.end()); @@ (void)parts; @@ vexmend_repair_tests @@ CardMode.Finds*
 card: a clip's sidecar not read for its identity @@ tools/vexmend/CardRepair.cpp @@ const ClipIdentity sidecar = SidecarIdentity(clip.metadata); @@ const ClipIdentity sidecar; @@ vexmend_repair_tests @@ CardMode.Finds*
 card: an XDCAM clip's XML not found beside it @@ tools/vexmend/CardLayout.cpp @@ for (const Place& f : clip) AddClips(f, false, false, "M01.XML"); @@ for (const Place& f : clip) AddClips(f, false, false, "M02.XML"); @@ vexmend_repair_tests @@ CardMode.Finds*
-card: the identity not written into a result @@ tools/vexmend/CardRepair.cpp @@ WriteIdentity(staged.path, IdentityOf(record.clip, record.scan)); @@ (void)0; @@ vexmend_repair_tests @@ CardMode.Finds*
+card: the identity not written into a result @@ tools/vexmend/CardRepair.cpp @@ WriteIdentity(staged.path, identity); @@ (void)identity; @@ vexmend_repair_tests @@ CardMode.Finds*
 advance repair: long-GOP pictures after a gap kept up to the next key frame @@ code/src/MxfAdvanceRepair/plan/RepairPlan.cpp @@ for (size_t p = GapFreeEnd(place, group, next); p < next; ++p) undecodable[p] = true; @@ for (size_t p = next; p < next; ++p) undecodable[p] = true; @@ vexmend_repair_tests @@ Recordings/AdvanceRepair.*mpeg2_hd_422_50mbit_zeros_inside
 EOF
 )

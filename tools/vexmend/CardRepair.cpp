@@ -181,12 +181,13 @@ private:
         return joined.path;
     }
 
-    // The result's reading and check; empty when it holds up, and then it is
-    // moved into place.
-    std::string Accept(StagedFile& staged, const ResultNeeds& needs, ClipRecord& record)
+    // The result with the clip's identity written in, read and checked;
+    // empty when it holds up, and then it is moved into place.
+    std::string Accept(StagedFile& staged, const ClipIdentity& identity, const ResultNeeds& needs,
+                       ClipRecord& record)
     {
         progress.Step("verifying");
-        WriteIdentity(staged.path, IdentityOf(record.clip, record.scan));
+        WriteIdentity(staged.path, identity);
         record.media = ProbeMedia(options.encoder, staged.path);
         std::string shortfall = ResultShortfall(options.encoder, staged.path, record.media, needs);
         if (!shortfall.empty()) {
@@ -208,11 +209,12 @@ private:
         const std::string input = clip.spans.empty() ? LibraryName(clip.path) : Join(clip, joined);
         if (!clip.spans.empty()) record.scan = Scan(input);
         const ResultNeeds needs = NeedsOf(checked[index], record.scan, soundOnly[index]);
+        const ClipIdentity identity = IdentityOf(clip, record.scan);
         StagedFile staged{claim.StagedName(".MXF")};
         progress.Step("general repair");
         record.code = RunRepairProcess(options.folders, {"general", input, staged.path});
         if (record.code == VEXMEND_OK) {
-            record.rejected = Accept(staged, needs, record);
+            record.rejected = Accept(staged, identity, needs, record);
             if (record.rejected.empty()) {
                 record.outcome = "general";
                 return;
@@ -236,7 +238,8 @@ private:
         if (record.code != VEXMEND_OK) {
             record.outcome = "failed";
             record.reason = "the advance repair failed (see the log)";
-        } else if (std::string shortfall = Accept(staged, needs, record); !shortfall.empty()) {
+        } else if (std::string shortfall = Accept(staged, identity, needs, record);
+                   !shortfall.empty()) {
             record.outcome = "failed";
             record.reason = "the advance repair's result is refused: " + shortfall;
         } else {
